@@ -1,0 +1,79 @@
+// The deck file and the engine's whole state.
+//
+// A deck is a text file: line 1 the field separator, line 2 the header (settings written as
+// Key=value, separated by the field separator), line 3 the title card, then one card per line.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/text.h"
+
+namespace tavrin {
+
+// Indexes of the six per-deck settings, in the order in which the header keys are looked up.
+enum DeckSetting : int {
+  kOuterHead = 0,
+  kInnerHead,
+  kInnerFoot,
+  kOuterFoot,
+  kCommentIntroducer,
+  kDefaultParameters,
+  kDeckSettingCount
+};
+
+// Header keys, indexed by DeckSetting.
+extern const std::array<const char*, kDeckSettingCount> kDeckSettingKeys;
+
+// How LoadDeck chooses the double-byte rule: a fixed code page, or per file (UTF-8 when the file's
+// bytes before its first zero byte are valid UTF-8, 932 otherwise).
+enum class CodePagePolicy { Auto, Cp932, Utf8 };
+
+// Parses "auto", "932" or "65001". Throws Error for anything else.
+CodePagePolicy ParseCodePagePolicy(const std::string& text);
+
+// Takes a complete HTML page as bytes in the deck's code page and shows it.
+using PageSink = std::function<void(const std::string& html)>;
+
+using DeckSettings = std::array<std::string, kDeckSettingCount>;
+
+// The engine's single state. Field names follow the deck format's vocabulary.
+struct DeckState {
+  std::string FieldSeparator;
+  std::string ParamSeparator;
+  DeckSettings Settings;
+
+  TextList Lines;
+  TextList CardFields;
+  TextList Params;
+  TextList DefaultParams;
+
+  int32_t CardCount = 0;
+  int32_t Position = 0;
+  int32_t RevealedField = -1;
+  std::vector<int32_t> CardOrder;
+
+  CodePagePolicy Policy = CodePagePolicy::Auto;
+  // Code page of the deck last shown (932 or 65001): the window converts pages from it.
+  int CodePage = kCodePage932;
+
+  PageSink ShowHtml;
+
+  // Sets the policy and, for a fixed one, the double-byte rule at once.
+  void SetPolicy(CodePagePolicy policy);
+  // Empties the four lists and sets RevealedField to -1, as when the window is first shown.
+  void MakeLists();
+};
+
+// Reads deck `fileName` into `deck` and shows its title page (for a deck of three or more lines).
+// A missing file or a directory changes nothing. Throws the open error of ReadLines, or the list
+// index error for a title line that splits into no entries; changes made before the error stay.
+void LoadDeck(DeckState& deck, const std::string& fileName);
+
+// True when `bytes` is strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
+bool IsValidUtf8(std::string_view bytes);
+
+}  // namespace tavrin

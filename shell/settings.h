@@ -1,0 +1,97 @@
+// The settings file: window placement, button size, the last deck file and the start-up templates,
+// kept in a private-profile (INI) file. Free of any toolkit: the main window reaches it through
+// SettingsWindow.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace tavrin {
+
+// The four templates from which every run starts, read from section "HTML".
+struct StartupTemplates {
+  std::string OuterHead;
+  std::string OuterFoot;
+  std::string InnerHead;
+  std::string InnerFoot;
+};
+
+// Built-in defaults of the templates, used whenever the stored text is empty.
+extern const StartupTemplates kDefaultStartupTemplates;
+
+// What the settings file feeds into the main window for the whole run.
+struct ShellSettings {
+  int32_t ButtonHeight = 0;
+  int32_t ButtonWidth = 0;
+  std::string FileName;
+  StartupTemplates Templates;
+};
+
+// The parts of the main window that the settings file reads and writes.
+class SettingsWindow {
+ public:
+  virtual ~SettingsWindow() = default;
+  virtual int32_t Top() const = 0;
+  virtual int32_t Left() const = 0;
+  virtual int32_t Width() const = 0;
+  virtual int32_t Height() const = 0;
+  virtual bool IsMaximized() const = 0;
+  virtual void SetTop(int32_t top) = 0;
+  virtual void SetLeft(int32_t left) = 0;
+  virtual void SetWidth(int32_t width) = 0;
+  virtual void SetHeight(int32_t height) = 0;
+  // Maximized when shown next (the window is not yet visible when this is called).
+  virtual void SetMaximized() = 0;
+  // Back to the normal state, so that the edges and size read afterwards are the normal ones.
+  virtual void Restore() = 0;
+  // Current size of the Open button.
+  virtual int32_t OpenButtonHeight() const = 0;
+  virtual int32_t OpenButtonWidth() const = 0;
+};
+
+// One settings file; every operation goes to the file by itself, nothing stays open in between.
+class SettingsFile {
+ public:
+  explicit SettingsFile(std::string path);
+  const std::string& Path() const { return path_; }
+
+  // The value of `key` in `section` (at most 2047 bytes), or `defaultValue` when the file, the
+  // section or the key is missing. Never throws.
+  std::string ReadText(const std::string& section, const std::string& key,
+                       const std::string& defaultValue) const;
+  // The value as a 32-bit number (decimal with sign, or "$", "x", "X", "0x", "0X" and one to
+  // eight hex digits, after leading blanks), or `defaultValue` for anything else. Never throws.
+  int32_t ReadNumber(const std::string& section, const std::string& key,
+                     int32_t defaultValue) const;
+  // ReadNumber with 1 or 0 as default; true when the number is not 0.
+  bool ReadFlag(const std::string& section, const std::string& key, bool defaultValue) const;
+
+  // Writes `value` verbatim, replacing the file atomically. Throws Error "%s に書き込めません"
+  // with the file's full path when it cannot be written; the file is then as it was.
+  void WriteText(const std::string& section, const std::string& key, const std::string& value);
+  void WriteNumber(const std::string& section, const std::string& key, int32_t value);
+  void WriteFlag(const std::string& section, const std::string& key, bool value);
+
+ private:
+  std::string path_;
+};
+
+// The settings file's path for the running program: beside the executable (extension replaced by
+// ".ini") when that file exists, else $XDG_CONFIG_HOME/tavrin/<name>.ini (~/.config when unset).
+std::string SettingsFilePath();
+
+// A settings-file object bound to SettingsFilePath().
+std::unique_ptr<SettingsFile> OpenSettingsFile();
+
+// Reads the placement into `window`, only when the file exists.
+void LoadWindowPlacement(const SettingsFile& settings, SettingsWindow& window);
+// Writes "Maximized", restores the window, then writes "Top", "Left", "Width", "Height".
+void SaveWindowPlacement(SettingsFile& settings, SettingsWindow& window);
+
+// The start-up read: placement, button size, FileName, templates with their defaults applied.
+ShellSettings LoadSettings(SettingsWindow& window);
+// The write at close, all twelve keys in their order. Throws on the first write that fails.
+void SaveSettings(SettingsWindow& window, const ShellSettings& values);
+
+}  // namespace tavrin
