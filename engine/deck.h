@@ -73,6 +73,9 @@ struct DeckState {
 // index error for a title line that splits into no entries; changes made before the error stay.
 void LoadDeck(DeckState& deck, const std::string& fileName);
 
+// Hands `page` to deck.ShowHtml (nothing when no sink is set).
+void ShowPage(DeckState& deck, const std::string& page);
+
 // True when `bytes` is strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
 bool IsValidUtf8(std::string_view bytes);
 

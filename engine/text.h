@@ -95,10 +95,10 @@ void SplitDroppingDoubles(std::string_view separator, std::string_view text, Tex
 
 // ---- Files -----------------------------------------------------------------------------------
 
-// Replaces the entries of `list` by the lines of file `fileName` (CR LF, CR or LF end a line; a zero
-// byte ends the data). Throws Error "ファイル %s は開けません" with `fileName` as given when the
-// file cannot be opened or read, is not a regular file, or is larger than 2,147,483,647 bytes; the
-// list is then left untouched.
+// Replaces the entries of `list` by the lines of file `fileName` (CR LF, CR or LF end a line; a
+// zero byte ends the data). Throws Error "ファイル %s は開けません" with `fileName` as given when
+// the file cannot be opened or read, is not a regular file, or is larger than 2,147,483,647 bytes;
+// the list is then left untouched.
 void ReadLines(const std::string& fileName, TextList& list);
 
 // True when `fileName` names an existing file that is not a directory (links are followed).

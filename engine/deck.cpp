@@ -1,0 +1,133 @@
+#include "engine/deck.h"
+
+#include "engine/compose.h"
+
+namespace tavrin {
+
+const std::array<const char*, kDeckSettingCount> kDeckSettingKeys = {
+    "OuterHead", "InnerHead", "InnerFoot", "OuterFoot", "CommentIntroducer", "DefaultParameters"};
+
+CodePagePolicy ParseCodePagePolicy(const std::string& text) {
+  if (text == "auto") return CodePagePolicy::Auto;
+  if (text == "932") return CodePagePolicy::Cp932;
+  if (text == "65001") return CodePagePolicy::Utf8;
+  throw Error("unknown code page \"" + text + "\" (use auto, 932 or 65001)");
+}
+
+void DeckState::SetPolicy(CodePagePolicy policy) {
+  Policy = policy;
+  if (policy == CodePagePolicy::Auto) return;
+  CodePage = policy == CodePagePolicy::Utf8 ? kCodePageUtf8 : kCodePage932;
+  SetDoubleByteCodePage(CodePage);
+}
+
+void DeckState::MakeLists() {
+  Lines.Clear();
+  CardFields.Clear();
+  Params.Clear();
+  DefaultParams.Clear();
+  RevealedField = -1;
+}
+
+void ShowPage(DeckState& deck, const std::string& page) {
+  if (deck.ShowHtml) deck.ShowHtml(page);
+}
+
+bool IsValidUtf8(std::string_view bytes) {
+  const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
+  const std::size_t n = bytes.size();
+  std::size_t i = 0;
+  while (i < n) {
+    unsigned char c = s[i];
+    if (c < 0x80) {
+      ++i;
+      continue;
+    }
+    std::size_t len;
+    unsigned char lo = 0x80, hi = 0xBF;  // allowed range of the second byte
+    if (c >= 0xC2 && c <= 0xDF) {
+      len = 2;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      len = 3;
+      if (c == 0xE0) lo = 0xA0;  // overlong
+      if (c == 0xED) hi = 0x9F;  // surrogates
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      len = 4;
+      if (c == 0xF0) lo = 0x90;  // overlong
+      if (c == 0xF4) hi = 0x8F;  // above U+10FFFF
+    } else {
+      return false;
+    }
+    if (n - i < len || s[i + 1] < lo || s[i + 1] > hi) return false;
+    for (std::size_t k = 2; k < len; ++k) {
+      if (s[i + k] < 0x80 || s[i + k] > 0xBF) return false;
+    }
+    i += len;
+  }
+  return true;
+}
+
+namespace {
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+// Settles the double-byte rule for a deck of three or more lines just read into deck.Lines.
+void ChooseCodePage(DeckState& deck) {
+  int codePage = deck.Policy == CodePagePolicy::Utf8 ? kCodePageUtf8 : kCodePage932;
+  if (deck.Policy == CodePagePolicy::Auto) {
+    // Line ends are ASCII, so the file is valid UTF-8 exactly when every line is.
+    codePage = kCodePageUtf8;
+    for (int32_t i = 0; i < deck.Lines.Count(); ++i) {
+      if (!IsValidUtf8(deck.Lines.At(i))) {
+        codePage = kCodePage932;
+        break;
+      }
+    }
+  }
+  SetDoubleByteCodePage(codePage);
+  deck.CodePage = codePage;
+  if (codePage == kCodePageUtf8 && deck.Lines.At(0).starts_with(kByteOrderMark)) {
+    deck.Lines.DropPrefix(0, kByteOrderMark.size());
+  }
+}
+
+// The value of `key` in header line `header`: from after the first "key=" to the first field
+// separator after it, or to the end of the line.
+bool HeaderValue(std::string_view header, const std::string& key, std::string_view separator,
+                 std::string& value) {
+  std::string keyEquals = key + "=";
+  int32_t p = FindText(keyEquals, header);
+  if (p == 0) return false;
+  std::string_view rest = header.substr(static_cast<std::size_t>(p - 1) + keyEquals.size());
+  int32_t end = separator.empty() ? 0 : FindText(separator, rest);
+  value.assign(end > 0 ? rest.substr(0, static_cast<std::size_t>(end - 1)) : rest);
+  return true;
+}
+
+}  // namespace
+
+void LoadDeck(DeckState& deck, const std::string& fileName) {
+  if (!IsExistingFile(fileName)) return;
+  ReadLines(fileName, deck.Lines);
+  const int32_t lineCount = deck.Lines.Count();
+  if (lineCount >= 3) {
+    ChooseCodePage(deck);
+    deck.FieldSeparator.assign(deck.Lines.At(0));
+    std::string_view header = deck.Lines.At(1);
+    for (int k = 0; k < kDeckSettingCount; ++k) {
+      HeaderValue(header, kDeckSettingKeys[k], deck.FieldSeparator, deck.Settings[k]);
+    }
+    deck.ParamSeparator = deck.Settings[kCommentIntroducer];
+    SplitKeepingEmpty(deck.ParamSeparator, deck.Settings[kDefaultParameters], deck.DefaultParams);
+    SplitKeepingEmpty(deck.ParamSeparator, deck.Lines.At(2), deck.Params);
+    ShowPage(deck, SingleFieldPage(deck, deck.Params));
+  }
+  deck.CardCount = lineCount - 3;
+  if (deck.CardCount >= 1) {
+    deck.CardOrder.resize(static_cast<std::size_t>(deck.CardCount));
+    for (int32_t i = 0; i < deck.CardCount; ++i) deck.CardOrder[i] = i + 3;
+    deck.Position = -1;
+  }
+}
+
+}  // namespace tavrin

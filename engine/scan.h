@@ -1,0 +1,67 @@
+// Fast byte scanning for the engine's hot paths. Internal to the engine.
+#pragma once
+
+#include <cstddef>
+#include <cstring>
+#include <string_view>
+#include <vector>
+
+#include "engine/text.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace tavrin {
+
+// Index of the first occurrence of `pattern` (not empty) in `text` at or after `from`, byte for
+// byte, or npos. Linear in the bytes it passes.
+inline std::size_t FindBytes(std::string_view text, std::string_view pattern, std::size_t from) {
+  if (from >= text.size() || pattern.size() > text.size() - from) return std::string_view::npos;
+  const char* base = text.data() + from;
+  std::size_t n = text.size() - from;
+  const void* hit = pattern.size() == 1 ? std::memchr(base, pattern[0], n)
+                                        : ::memmem(base, n, pattern.data(), pattern.size());
+  return hit == nullptr ? std::string_view::npos
+                        : static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
+}
+
+// Index of the first byte at or after `from` that is 00, LF or CR, or `n` when there is none.
+inline std::size_t FindLineEnd(const char* data, std::size_t n, std::size_t from) {
+  std::size_t i = from;
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i lf = _mm_set1_epi8('\n');
+  const __m128i cr = _mm_set1_epi8('\r');
+  for (; i + 16 <= n; i += 16) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+    __m128i hit = _mm_or_si128(_mm_cmpeq_epi8(v, zero),
+                               _mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, cr)));
+    int mask = _mm_movemask_epi8(hit);
+    if (mask != 0) return i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+  }
+#endif
+  for (; i < n; ++i) {
+    char c = data[i];
+    if (c == '\0' || c == '\n' || c == '\r') return i;
+  }
+  return n;
+}
+
+// Cuts `data` into lines: CR LF, a lone CR and a lone LF each end a line, a zero byte ends the
+// data, a last line without a line end counts, a line end at the very end adds no empty line.
+inline void CutLines(std::string_view data, std::vector<TextList::Span>& spans) {
+  const char* d = data.data();
+  const std::size_t n = data.size();
+  std::size_t pos = 0;
+  while (pos < n && d[pos] != '\0') {
+    std::size_t end = FindLineEnd(d, n, pos);
+    spans.push_back({static_cast<uint32_t>(pos), static_cast<uint32_t>(end - pos)});
+    pos = end;
+    if (pos >= n || d[pos] == '\0') break;
+    if (d[pos] == '\r' && pos + 1 < n && d[pos + 1] == '\n') ++pos;
+    ++pos;
+  }
+}
+
+}  // namespace tavrin

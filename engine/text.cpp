@@ -1,0 +1,320 @@
+#include "engine/text.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <limits>
+#include <utility>
+
+#include "engine/scan.h"
+
+namespace tavrin {
+
+// ---- Double-byte rule -------------------------------------------------------------------------
+
+namespace {
+
+struct DoubleByteRule {
+  int codePage = kCodePage932;
+  bool mode = false;
+  std::array<bool, 256> lead{};
+};
+
+DoubleByteRule MakeRule(int codePage) {
+  DoubleByteRule rule;
+  rule.codePage = codePage;
+  if (codePage == kCodePage932) {
+    rule.mode = true;
+    for (int b = 0x81; b <= 0x9F; ++b) rule.lead[b] = true;
+    for (int b = 0xE0; b <= 0xFC; ++b) rule.lead[b] = true;
+  }
+  return rule;
+}
+
+DoubleByteRule g_rule = MakeRule(kCodePage932);
+
+// Length of the run of lead bytes that ends just before index `p` of `t`, looking back no further
+// than `stop`. The memo makes a sequence of calls with growing `p` linear in total: the bytes
+// between two calls are never looked at twice.
+struct LeadRunMemo {
+  std::size_t pos = 0;  // index the run below was measured at
+  std::size_t run = 0;  // lead bytes ending just before `pos`
+};
+
+std::size_t LeadRunBefore(const unsigned char* t, std::size_t p, LeadRunMemo& memo) {
+  std::size_t i = p;
+  while (i > memo.pos && g_rule.lead[t[i - 1]]) --i;
+  std::size_t run = p - i;
+  if (i == memo.pos) run += memo.run;
+  memo.pos = p;
+  memo.run = run;
+  return run;
+}
+
+// First occurrence of `pattern` in `text` at or after index `from` that is not at a trail
+// position, or npos. `text` holds no zero byte; `memo` belongs to this very text.
+std::size_t FindFrom(std::string_view pattern, std::string_view text, std::size_t from,
+                     LeadRunMemo& memo) {
+  const auto* t = reinterpret_cast<const unsigned char*>(text.data());
+  while (true) {
+    std::size_t p = FindBytes(text, pattern, from);
+    if (p == std::string_view::npos) return p;
+    if (!g_rule.mode || p == 0 || (LeadRunBefore(t, p, memo) & 1) == 0) return p;
+    from = p + 1;
+  }
+}
+
+// The part of `text` that searches see: everything before its first zero byte.
+std::string_view UpToZero(std::string_view text) {
+  const void* zero = std::memchr(text.data(), 0, text.size());
+  if (zero == nullptr) return text;
+  return text.substr(0, static_cast<const char*>(zero) - text.data());
+}
+
+// Searches successive remainders of one text, each as a text of its own, as ReplaceAll and the
+// splits do. The zero byte that ends the searchable part is found once, not once per remainder.
+class RemainderSearch {
+ public:
+  RemainderSearch(std::string_view text, std::string_view pattern)
+      : searchable_(UpToZero(text)), pattern_(UpToZero(pattern)) {}
+
+  // Index (into the whole text) of the first match in the remainder that begins at `start`, or
+  // npos.
+  std::size_t Next(std::size_t start) const {
+    if (pattern_.empty() || start >= searchable_.size()) return std::string_view::npos;
+    std::string_view remainder = searchable_.substr(start);
+    LeadRunMemo memo;
+    std::size_t p = FindFrom(pattern_, remainder, 0, memo);
+    return p == std::string_view::npos ? p : start + p;
+  }
+
+ private:
+  std::string_view searchable_;
+  std::string_view pattern_;
+};
+
+[[noreturn]] void ThrowOpenError(const std::string& fileName) {
+  throw Error("ファイル " + fileName + " は開けません");
+}
+
+}  // namespace
+
+void SetDoubleByteCodePage(int codePage) {
+  g_rule = MakeRule(codePage);
+}
+int DoubleByteCodePage() {
+  return g_rule.codePage;
+}
+bool DoubleByteMode() {
+  return g_rule.mode;
+}
+bool IsLeadByte(unsigned char byte) {
+  return g_rule.lead[byte];
+}
+
+bool IsTrailPosition(std::string_view text, std::size_t pos) {
+  if (!g_rule.mode || pos <= 1 || pos > text.size()) return false;
+  LeadRunMemo memo;
+  return (LeadRunBefore(reinterpret_cast<const unsigned char*>(text.data()), pos - 1, memo) & 1) !=
+         0;
+}
+
+// ---- TextList ---------------------------------------------------------------------------------
+
+void TextList::Clear() {
+  arena_.clear();
+  spans_.clear();
+}
+
+void TextList::Append(std::string_view entry) {
+  spans_.push_back({static_cast<uint32_t>(arena_.size()), static_cast<uint32_t>(entry.size())});
+  arena_.append(entry);
+}
+
+std::string_view TextList::At(int32_t index) const {
+  if (index < 0 || index >= Count()) {
+    throw Error("リストのインデックスが範囲を超えています (" + std::to_string(index) + ")");
+  }
+  const Span& s = spans_[index];
+  return std::string_view(arena_).substr(s.offset, s.length);
+}
+
+void TextList::DropPrefix(int32_t index, std::size_t n) {
+  At(index);  // range check
+  Span& s = spans_[index];
+  uint32_t cut = static_cast<uint32_t>(std::min<std::size_t>(n, s.length));
+  s.offset += cut;
+  s.length -= cut;
+}
+
+void TextList::Assign(std::string arena, std::vector<Span> spans) {
+  arena_ = std::move(arena);
+  spans_ = std::move(spans);
+}
+
+// ---- Searching and replacing ------------------------------------------------------------------
+
+int32_t FindText(std::string_view pattern, std::string_view text) {
+  pattern = UpToZero(pattern);
+  text = UpToZero(text);
+  if (pattern.empty() || text.empty()) return 0;
+  LeadRunMemo memo;
+  std::size_t p = FindFrom(pattern, text, 0, memo);
+  return p == std::string_view::npos ? 0 : static_cast<int32_t>(p + 1);
+}
+
+std::string CopyRange(std::string_view text, int32_t start, int32_t count) {
+  if (text.empty()) return {};
+  int64_t first = start < 1 ? 1 : start;
+  if (first > static_cast<int64_t>(text.size()) || count < 0) return {};
+  int64_t available = static_cast<int64_t>(text.size()) - first + 1;
+  int64_t n = count > available ? available : count;
+  return std::string(text.substr(static_cast<std::size_t>(first - 1), static_cast<std::size_t>(n)));
+}
+
+std::string ReplaceAll(std::string_view text, std::string_view pattern,
+                       std::string_view replacement) {
+  std::string result;
+  result.reserve(text.size());
+  RemainderSearch search(text, pattern);
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t p = search.Next(start);
+    if (p == std::string_view::npos) break;
+    result.append(text.substr(start, p - start));
+    result.append(replacement);
+    start = p + pattern.size();
+  }
+  if (start < text.size()) result.append(text.substr(start));
+  return result;
+}
+
+std::string DecimalText(int32_t n) {
+  return std::to_string(n);
+}
+
+// ---- Splitting --------------------------------------------------------------------------------
+
+namespace {
+
+// Steps 3 to 5 of a split: cut `work` (which already ends in one separator) into pieces.
+void CutPieces(std::string_view separator, std::string work, TextList& list) {
+  std::vector<TextList::Span> spans;
+  RemainderSearch search(work, separator);
+  std::size_t start = 0;
+  while (true) {
+    std::size_t p = search.Next(start);
+    if (p == std::string_view::npos) break;
+    spans.push_back({static_cast<uint32_t>(start), static_cast<uint32_t>(p - start)});
+    start = p + separator.size();
+  }
+  list.Assign(std::move(work), std::move(spans));
+}
+
+std::string WithSeparator(std::string_view text, std::string_view separator) {
+  std::string work;
+  work.reserve(text.size() + separator.size());
+  work.append(text);
+  work.append(separator);
+  return work;
+}
+
+}  // namespace
+
+void SplitKeepingEmpty(std::string_view separator, std::string_view text, TextList& list) {
+  if (separator.empty()) {
+    std::string whole(text);
+    list.Assign(std::move(whole), {{0, static_cast<uint32_t>(text.size())}});
+    return;
+  }
+  CutPieces(separator, WithSeparator(text, separator), list);
+}
+
+void SplitDroppingDoubles(std::string_view separator, std::string_view text, TextList& list) {
+  if (separator.empty()) {
+    SplitKeepingEmpty(separator, text, list);
+    return;
+  }
+  std::string doubled = WithSeparator(separator, separator);
+  CutPieces(separator, ReplaceAll(WithSeparator(text, separator), doubled, separator), list);
+}
+
+// ---- Files ------------------------------------------------------------------------------------
+
+void ReadLines(const std::string& fileName, TextList& list) {
+  // Non-blocking, so that a named pipe in place of a deck is refused instead of waiting forever.
+  int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) ThrowOpenError(fileName);
+  struct FdCloser {
+    int fd;
+    ~FdCloser() { ::close(fd); }
+  } closer{fd};
+
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+      st.st_size > std::numeric_limits<int32_t>::max()) {
+    ThrowOpenError(fileName);
+  }
+
+  std::string data(static_cast<std::size_t>(st.st_size), '\0');
+  std::size_t got = 0;
+  while (got < data.size()) {
+    ssize_t n = ::read(fd, data.data() + got, data.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) ThrowOpenError(fileName);
+    if (n == 0) break;  // truncated since fstat: take what is there
+    got += static_cast<std::size_t>(n);
+  }
+  data.resize(got);
+
+  std::vector<TextList::Span> spans;
+  CutLines(data, spans);
+  list.Assign(std::move(data), std::move(spans));
+}
+
+bool IsExistingFile(const std::string& fileName) {
+  struct stat st;
+  return !fileName.empty() && ::stat(fileName.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+// ---- Pseudo-random generator ------------------------------------------------------------------
+
+namespace {
+
+uint32_t g_randomState = 0;
+TimeOfDayClock g_clock;
+
+uint32_t SystemTimeOfDay() {
+  using namespace std::chrono;
+  auto now = duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+  return static_cast<uint32_t>(now % 86400000);
+}
+
+}  // namespace
+
+void SetTimeOfDayClock(TimeOfDayClock clock) {
+  g_clock = std::move(clock);
+}
+
+void SeedRandom() {
+  g_randomState = g_clock ? g_clock() : SystemTimeOfDay();
+}
+
+uint32_t RandomBelow(uint32_t n) {
+  g_randomState = g_randomState * 134775813u + 1u;
+  return static_cast<uint32_t>((static_cast<uint64_t>(n) * g_randomState) >> 32);
+}
+
+uint32_t RandomState() {
+  return g_randomState;
+}
+void SetRandomState(uint32_t state) {
+  g_randomState = state;
+}
+
+}  // namespace tavrin
