@@ -67,8 +67,11 @@ class SettingsFile {
   // ReadNumber with 1 or 0 as default; true when the number is not 0.
   bool ReadFlag(const std::string& section, const std::string& key, bool defaultValue) const;
 
-  // Writes `value` verbatim, replacing the file atomically. Throws Error "%s に書き込めません"
-  // with the file's full path when it cannot be written; the file is then as it was.
+  // Writes `value` verbatim, replacing the file atomically (in place when the folder allows no new
+  // file); creates the file and its folder as needed. Throws Error "%s に書き込めません" with the
+  // file's full path when it cannot be written, and also for a value holding a line feed or a zero
+  // byte or for a name that would not read back (empty, a line break, "]" in a section, "=" in a
+  // key); the file is then as it was.
   void WriteText(const std::string& section, const std::string& key, const std::string& value);
   void WriteNumber(const std::string& section, const std::string& key, int32_t value);
   void WriteFlag(const std::string& section, const std::string& key, bool value);
@@ -79,7 +82,13 @@ class SettingsFile {
 
 // The settings file's path for the running program: beside the executable (extension replaced by
 // ".ini") when that file exists, else $XDG_CONFIG_HOME/tavrin/<name>.ini (~/.config when unset).
+// The executable is the one /proc/self/exe names. Never throws.
 std::string SettingsFilePath();
+// The same for an executable at `executablePath` (as /proc/self/exe reads; empty when unknown),
+// with the values of XDG_CONFIG_HOME and HOME (empty when unset). A relative `configHome` is
+// ignored. Returns the path beside the executable when neither folder is known.
+std::string SettingsFilePath(const std::string& executablePath, const std::string& configHome,
+                             const std::string& home);
 
 // A settings-file object bound to SettingsFilePath().
 std::unique_ptr<SettingsFile> OpenSettingsFile();
@@ -89,9 +98,16 @@ void LoadWindowPlacement(const SettingsFile& settings, SettingsWindow& window);
 // Writes "Maximized", restores the window, then writes "Top", "Left", "Width", "Height".
 void SaveWindowPlacement(SettingsFile& settings, SettingsWindow& window);
 
-// The start-up read: placement, button size, FileName, templates with their defaults applied.
+// The start-up read from OpenSettingsFile(): placement, button size, FileName, templates with
+// their defaults applied. Never throws.
 ShellSettings LoadSettings(SettingsWindow& window);
-// The write at close, all twelve keys in their order. Throws on the first write that fails.
+// The same from `settings`.
+ShellSettings LoadSettings(const SettingsFile& settings, SettingsWindow& window);
+// The write at close to OpenSettingsFile(), all twelve keys in their order. Throws the Error of
+// the first write that fails; the writes before it stay done. A FileName holding a line feed or a
+// zero byte cannot be stored and is written as empty.
 void SaveSettings(SettingsWindow& window, const ShellSettings& values);
+// The same to `settings`.
+void SaveSettings(SettingsFile& settings, SettingsWindow& window, const ShellSettings& values);
 
 }  // namespace tavrin
