@@ -1,0 +1,363 @@
+// tavrin-deck, run as its own process: its output lines, report and exit status.
+
+#include <fcntl.h>
+#include <iconv.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kAnimals = std::string(TAVRIN_SOURCE_DIR) + "/examples/animals.txt";
+const std::string kVocabularyUtf8 =
+    std::string(TAVRIN_SOURCE_DIR) + "/examples/vocabulary-utf8.txt";
+const std::string kVocabularyCp932 =
+    std::string(TAVRIN_SOURCE_DIR) + "/examples/vocabulary-cp932.txt";
+
+struct Result {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+void WriteFile(const fs::path& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// The CP932 bytes `bytes` as UTF-8.
+std::string Cp932ToUtf8(const std::string& bytes) {
+  iconv_t cd = iconv_open("UTF-8", "CP932");
+  EXPECT_NE(cd, reinterpret_cast<iconv_t>(-1));
+  std::string out(bytes.size() * 2, '\0');
+  char* in = const_cast<char*>(bytes.data());
+  std::size_t inLeft = bytes.size();
+  char* to = out.data();
+  std::size_t toLeft = out.size();
+  EXPECT_NE(iconv(cd, &in, &inLeft, &to, &toLeft), static_cast<std::size_t>(-1));
+  iconv_close(cd);
+  out.resize(out.size() - toLeft);
+  return out;
+}
+
+class DeckTool : public testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = testing::TempDir() + "tavrin-deck-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  // Writes a deck into the test's folder and gives its path.
+  std::string Deck(const std::string& name, const std::string& bytes) {
+    WriteFile(dir_ / name, bytes);
+    return (dir_ / name).string();
+  }
+
+  // Runs the tool with `args`; its stdout goes to `stdoutPath` when given.
+  Result Run(const std::vector<std::string>& args, const std::string& stdoutPath = "") {
+    const fs::path out = stdoutPath.empty() ? dir_ / "stdout" : fs::path(stdoutPath);
+    const fs::path err = dir_ / "stderr";
+    std::vector<char*> argv{const_cast<char*>(TAVRIN_DECK_TOOL)};
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+      const int outFd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      const int errFd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      dup2(outFd, 1);
+      dup2(errFd, 2);
+      execv(argv[0], argv.data());
+      _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    Result result;
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    if (stdoutPath.empty()) result.out = ReadFile(out);
+    result.err = ReadFile(err);
+    return result;
+  }
+
+  fs::path dir_;
+};
+
+std::string Line(const std::string& name, const std::string& outcome, const std::string& text) {
+  return name + "\t" + outcome + "\t" + text + "\n";
+}
+
+std::string Page(const std::string& op, const std::string& body, const std::string& color) {
+  return Line(op, "page", "<html><body bgcolor=" + color + ">" + body + "</body></html>");
+}
+
+TEST_F(DeckTool, WorkedExamplePageByPage) {
+  const Result r = Run({"pages", kAnimals, "oooo"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out, Page("load", "<p>Animals</p>", "yellow") + Page("ok", "<p>cat</p>", "white") +
+                       Page("ok", "<p>cat</p><p>chat</p>", "blue") +
+                       Page("ok", "<p>cat</p><p>chat</p><p>Katze</p>", "white") +
+                       Page("ok", "<p>dog</p>", "white"));
+}
+
+TEST_F(DeckTool, BackAndTheEndsOfTheDeck) {
+  // Back from the title opens the first card; Back shows only the first field; at either end the
+  // deck stays where it is.
+  const Result r = Run({"pages", kAnimals, "boooobbooooooo"});
+  const std::string cat = Page("back", "<p>cat</p>", "white");
+  const std::string dogAll = Page("ok", "<p>dog</p><p>chien</p><p>Hund</p>", "white");
+  EXPECT_EQ(r.out,
+            Page("load", "<p>Animals</p>", "yellow") + cat +
+                Page("ok", "<p>cat</p><p>chat</p>", "blue") +
+                Page("ok", "<p>cat</p><p>chat</p><p>Katze</p>", "white") +
+                Page("ok", "<p>dog</p>", "white") + Page("ok", "<p>dog</p><p>chien</p>", "white") +
+                cat + cat + Page("ok", "<p>cat</p><p>chat</p>", "blue") +
+                Page("ok", "<p>cat</p><p>chat</p><p>Katze</p>", "white") +
+                Page("ok", "<p>dog</p>", "white") + Page("ok", "<p>dog</p><p>chien</p>", "white") +
+                dogAll + Page("ok", "<p>dog</p>", "white") +
+                Page("ok", "<p>dog</p><p>chien</p>", "white"));
+}
+
+TEST_F(DeckTool, ShuffleWithAFixedClock) {
+  const std::string deck = Deck("five.txt",
+                                "|\nInnerHead=|InnerFoot=|OuterHead=|OuterFoot=\nT\n"
+                                "c1\nc2\nc3\nc4\nc5\n");
+  // Seeded with 43200000 (noon), the generator's draws below 5 exchange the file order into
+  // c3 c1 c2 c5 c4; a second shuffle starts from that order. A load restores the file order.
+  const Result r = Run({"pages", deck, "sooooosooooolo", "--clock", "43200000"});
+  std::string expected = Line("load", "page", "T") + Line("shuffle", "page", "T");
+  for (const char* card : {"c3", "c1", "c2", "c5", "c4"}) expected += Line("ok", "page", card);
+  expected += Line("shuffle", "page", "T");
+  for (const char* card : {"c2", "c3", "c1", "c4", "c5"}) expected += Line("ok", "page", card);
+  expected += Line("load", "page", "T") + Line("ok", "page", "c1");
+  EXPECT_EQ(r.out, expected);
+  EXPECT_EQ(Run({"pages", deck, "so", "--clock=43200000"}).out,
+            Line("load", "page", "T") + Line("shuffle", "page", "T") + Line("ok", "page", "c3"));
+}
+
+TEST_F(DeckTool, DecksThatShowNothing) {
+  const std::string nothing = Line("load", "none", "") + Line("ok", "none", "") +
+                              Line("back", "none", "") + Line("shuffle", "none", "") +
+                              Line("load", "none", "");
+  for (const std::string& deck :
+       {(dir_ / "missing.txt").string(), dir_.string(), Deck("short.txt", "|\nInnerHead=x\n")}) {
+    const Result r = Run({"pages", deck, "obsl"});
+    EXPECT_EQ(r.status, 0) << deck;
+    EXPECT_EQ(r.out, nothing) << deck;
+  }
+  // A deck of three lines shows its title and has no cards.
+  EXPECT_EQ(Run({"pages", Deck("title.txt", "|\nOuterHead=|OuterFoot=\nT\n"), "o"}).out,
+            Line("load", "page", "<p>T</p>") + Line("ok", "none", ""));
+}
+
+TEST_F(DeckTool, AnErrorAbandonsOnlyItsOperation) {
+  // Under code page 932 a lone lead byte swallows the separator that would close the card.
+  const std::string deck =
+      Deck("broken.txt", "|\nOuterHead=|OuterFoot=|CommentIntroducer=#\nT\na|b\n\x82\nc\n");
+  const std::string indexError = "リストのインデックスが範囲を超えています (0)";
+  const Result r = Run({"pages", deck, "ooooo"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, Line("load", "page", "<p>T</p>") + Line("ok", "page", "<p>a</p>") +
+                       Line("ok", "page", "<p>a</p><p>b</p>") + Line("ok", "error", indexError) +
+                       Line("ok", "page", "<p>c</p>") + Line("ok", "page", "<p>c</p>"));
+
+  // A broken title stops the load before the cards are counted.
+  const Result title = Run({"pages", Deck("title.txt", "|\nCommentIntroducer=#\nT\x82\na\n"), "o"});
+  EXPECT_EQ(title.out, Line("load", "error", indexError) + Line("ok", "none", ""));
+}
+
+TEST_F(DeckTool, CodePageChoice) {
+  // UTF-8 "あ、": its last byte, 81, is a lead byte under 932 and hides the separator after it.
+  const std::string deck =
+      Deck("utf8.txt", "|\nOuterHead=|OuterFoot=\nT\n\xE3\x81\x82\xE3\x80\x81|b\n");
+  const std::string twoFields = Line("load", "page", "<p>T</p>") +
+                                Line("ok", "page", "<p>\xE3\x81\x82\xE3\x80\x81</p>") +
+                                Line("ok", "page", "<p>\xE3\x81\x82\xE3\x80\x81</p><p>b</p>");
+  EXPECT_EQ(Run({"pages", deck, "oo"}).out, twoFields);
+  EXPECT_EQ(Run({"pages", deck, "oo", "--codepage", "65001"}).out, twoFields);
+  EXPECT_EQ(Run({"pages", deck, "oo", "--codepage=932"}).out,
+            Line("load", "page", "<p>T</p>") +
+                Line("ok", "page", "<p>\xE3\x81\x82\xE3\x80\x81|b</p>") +
+                Line("ok", "page", "<p>\xE3\x81\x82\xE3\x80\x81|b</p>"));
+
+  // A byte-order mark in front of a UTF-8 deck's separator line is not part of the separator.
+  const std::string marked = Deck("bom.txt", "\xEF\xBB\xBF" + ReadFile(deck));
+  EXPECT_EQ(Run({"pages", marked, "oo"}).out, twoFields);
+  EXPECT_NE(Run({"check", marked}).out.find("Field separator: \"|\"\n"), std::string::npos);
+}
+
+TEST_F(DeckTool, VocabularyDeckInBothCodePages) {
+  const std::string ops(100, 'o');
+  const Result utf8 = Run({"pages", kVocabularyUtf8, ops + "bs", "--clock", "1"});
+  const Result cp932 = Run({"pages", kVocabularyCp932, ops + "bs", "--clock", "1"});
+  EXPECT_EQ(Cp932ToUtf8(cp932.out), utf8.out);
+  EXPECT_EQ(Run({"pages", kVocabularyCp932, ops, "--codepage", "932"}).out,
+            Run({"pages", kVocabularyCp932, ops}).out);
+
+  // "ポ" is 83 7C in code page 932: its second byte is the field separator's code.
+  const std::string pocket =
+      "<p style=\"color:#2b2b2b\">ポケット"
+      "<span class=\"tag\">noun</span></p><p style=\"color:#2b2b2b\">poketto"
+      "<span class=\"tag\"></span></p><p style=\"color:#2b2b2b\">pocket"
+      "<span class=\"tag\"></span></p></body></html>\n";
+  EXPECT_NE(utf8.out.find(pocket), std::string::npos);
+  // Read as UTF-8, the same line breaks after the first byte of "ポ".
+  const Result split = Run({"pages", kVocabularyCp932, ops, "--codepage", "65001"});
+  EXPECT_NE(split.out.find("<p style=\"color:#2b2b2b\">\x83<span class=\"tag\"></span></p>"),
+            std::string::npos);
+
+  // A colour word's own colour replaces the default one.
+  EXPECT_NE(utf8.out.find("<p style=\"color:#c0392b\">赤<span class=\"tag\">colour"),
+            std::string::npos);
+  for (const std::string& deck : {kVocabularyUtf8, kVocabularyCp932}) {
+    const Result check = Run({"check", deck});
+    EXPECT_EQ(check.status, 0) << check.out;
+    const std::size_t at = check.out.find("\nCards: ");
+    ASSERT_NE(at, std::string::npos);
+    EXPECT_GE(std::stoi(check.out.substr(at + 8)), 30);
+  }
+}
+
+TEST_F(DeckTool, UsageErrors) {
+  const std::vector<std::vector<std::string>> bad = {
+      {},
+      {"show", kAnimals},
+      {"pages"},
+      {"pages", kAnimals, "ox"},
+      {"pages", kAnimals, "o", "extra"},
+      {"pages", kAnimals, "--clock"},
+      {"pages", kAnimals, "--clock", "86400000"},
+      {"pages", kAnimals, "--clock", "-1"},
+      {"pages", kAnimals, "--codepage", "1252"},
+      {"pages", kAnimals, "--verbose"},
+      {"check", kAnimals, "o"},
+      {"check", kAnimals, "--clock", "5"},
+  };
+  for (const auto& args : bad) {
+    const Result r = Run(args);
+    std::string shown;
+    for (const std::string& arg : args) shown += arg + " ";
+    EXPECT_EQ(r.status, 2) << shown;
+    EXPECT_EQ(r.out, "") << shown;
+    EXPECT_NE(r.err.find("usage: tavrin-deck pages DECK"), std::string::npos) << shown;
+  }
+  const Result help = Run({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_TRUE(help.out.starts_with("usage: tavrin-deck pages DECK")) << help.out;
+}
+
+TEST_F(DeckTool, OutputThatCannotBeWrittenIsNotSuccess) {
+  const Result r = Run({"pages", kAnimals, "oooo"}, "/dev/full");
+  EXPECT_NE(r.status, 0);
+  EXPECT_NE(r.err.find("cannot write"), std::string::npos) << r.err;
+}
+
+TEST_F(DeckTool, CheckReportsAGoodDeck) {
+  const Result r = Run({"check", kAnimals});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "Deck file: " + kAnimals +
+                       "\n"
+                       "Lines: 5\n"
+                       "Code page: 65001 (UTF-8), chosen from the file's bytes\n"
+                       "Field separator: \"|\"\n"
+                       "Header settings:\n"
+                       "  OuterHead = \"<html><body bgcolor=$1>\"\n"
+                       "  InnerHead = \"<p>\"\n"
+                       "  InnerFoot = \"</p>\"\n"
+                       "  OuterFoot = \"</body></html>\"\n"
+                       "  CommentIntroducer = \"#\"\n"
+                       "  DefaultParameters = \"#white\"\n"
+                       "Default parameters: $1 = \"white\"\n"
+                       "Title: \"Animals\"\n"
+                       "  $1 = \"yellow\"\n"
+                       "Cards: 2\n"
+                       "Fields per card: fewest 3, most 3\n"
+                       "Problems: none\n");
+
+  const Result partial = Run({"check", Deck("partial.txt", "\t\nInnerHead=<b>\tx\nT\n")});
+  EXPECT_EQ(partial.status, 0);
+  EXPECT_NE(partial.out.find("Field separator: \"\\t\"\n"), std::string::npos);
+  EXPECT_NE(partial.out.find("  InnerHead = \"<b>\"\n  InnerFoot: not in the header, stays "
+                             "\"</p>\"\n"),
+            std::string::npos)
+      << partial.out;
+  EXPECT_NE(partial.out.find("Cards: 0\nProblems: none\n"), std::string::npos);
+
+  const Result cp932 = Run({"check", kVocabularyCp932});
+  EXPECT_NE(cp932.out.find("Code page: 932 (Shift-JIS), chosen from the file's bytes\n"
+                           "Field separator: \"|\"\n"),
+            std::string::npos);
+  EXPECT_NE(cp932.out.find("Title: \"日本語と英語の単語\"\n"), std::string::npos);
+  EXPECT_NE(cp932.out.find("Fields per card: fewest 3, most 4\n"), std::string::npos);
+}
+
+TEST_F(DeckTool, CheckNamesEveryFailingLine) {
+  const std::string deck =
+      Deck("broken.txt", "|\nCommentIntroducer=#\nT\x82\nok|fine\n\x82\na|b\nx\x82y\x82\n");
+  const Result r = Run({"check", deck});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find("Title: cannot be shown (see line 3 below)\n"), std::string::npos);
+  EXPECT_NE(r.out.find("\nProblems: 3\n  line 3: the title ends in half a double-byte character "
+                       "(byte 82)"),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("\n  line 5: the card ends in half a double-byte character (byte 82), "),
+            std::string::npos);
+  EXPECT_NE(r.out.find("\n  line 7: the card ends"), std::string::npos);
+  EXPECT_NE(r.out.find("opening the card stops with an error\n"), std::string::npos);
+
+  // Without the double-byte rule nothing is broken.
+  EXPECT_EQ(Run({"check", deck, "--codepage", "65001"}).status, 0);
+
+  // With no field separator the whole line is the one field, cut only at the introducer.
+  const std::string joinedDeck = Deck("joined.txt", "\nCommentIntroducer=#\nT\nab\x82\n");
+  const Result joined = Run({"check", joinedDeck});
+  EXPECT_EQ(joined.status, 1);
+  EXPECT_NE(joined.out.find("\n  line 4: field 1 ends in half a double-byte character (byte 82)"),
+            std::string::npos)
+      << joined.out;
+  EXPECT_NE(Run({"pages", joinedDeck, "o"}).out.find("ok\terror\t"), std::string::npos);
+}
+
+TEST_F(DeckTool, CheckOfShortOrMissingDecks) {
+  const Result empty = Run({"check", Deck("empty.txt", "")});
+  EXPECT_EQ(empty.status, 1);
+  EXPECT_NE(empty.out.find("  deck: the deck has 0 lines, but it needs at least three"),
+            std::string::npos);
+  EXPECT_EQ(Run({"check", Deck("two.txt", "|\nx\n")}).status, 1);
+
+  const std::string missing = (dir_ / "missing.txt").string();
+  for (const std::string& deck : {missing, dir_.string()}) {
+    const Result r = Run({"check", deck});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find(deck), std::string::npos) << r.err;
+  }
+}
+
+TEST_F(DeckTool, CheckOfAnUnreadableDeck) {
+  if (geteuid() == 0) GTEST_SKIP() << "root reads any file";
+  const std::string locked = Deck("locked.txt", "|\n\nT\n");
+  fs::permissions(locked, fs::perms::none);
+  const Result r = Run({"check", locked});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find(locked), std::string::npos);
+}
+
+}  // namespace
