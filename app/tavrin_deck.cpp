@@ -221,25 +221,37 @@ int RunPages(const Command& command) {
 
 // ---- check -------------------------------------------------------------------------------------
 
+std::string HexByte(unsigned char byte) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  return {kDigits[byte >> 4], kDigits[byte & 15]};
+}
+
 // Deck bytes made readable on a UTF-8 terminal: converted from the deck's code page, in double
 // quotes, with control bytes, quotes and backslashes escaped and bytes that do not convert shown
 // as \xNN.
-class Shower {
+class Quoter {
  public:
-  explicit Shower(int codePage)
+  explicit Quoter(int codePage)
       : cd_(iconv_open("UTF-8", codePage == tavrin::kCodePage932 ? "CP932" : "UTF-8")) {}
-  ~Shower() {
-    if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_);
+  ~Quoter() {
+    if (cd_ != kNoConverter) iconv_close(cd_);
   }
-  Shower(const Shower&) = delete;
-  Shower& operator=(const Shower&) = delete;
+  Quoter(const Quoter&) = delete;
+  Quoter& operator=(const Quoter&) = delete;
 
   std::string operator()(std::string_view bytes) const {
     std::string out = "\"";
     std::size_t i = 0;
     while (i < bytes.size()) {
       i += ConvertSome(bytes.substr(i), out);
-      if (i < bytes.size()) AppendHex(static_cast<unsigned char>(bytes[i++]), out);
+      if (i == bytes.size()) break;
+      // Without a converter, ASCII still reads as itself.
+      const auto byte = static_cast<unsigned char>(bytes[i++]);
+      if (cd_ == kNoConverter && byte < 0x80) {
+        AppendEscaped(std::string_view(&bytes[i - 1], 1), out);
+      } else {
+        AppendHex(byte, out);
+      }
     }
     return out + "\"";
   }
@@ -247,7 +259,7 @@ class Shower {
  private:
   // Converts as much of `bytes` as converts cleanly, appending it escaped; returns its length.
   std::size_t ConvertSome(std::string_view bytes, std::string& out) const {
-    if (cd_ == reinterpret_cast<iconv_t>(-1)) return 0;
+    if (cd_ == kNoConverter) return 0;
     iconv(cd_, nullptr, nullptr, nullptr, nullptr);
     char* in = const_cast<char*>(bytes.data());
     std::size_t inLeft = bytes.size();
@@ -278,17 +290,12 @@ class Shower {
   }
 
   static void AppendHex(unsigned char byte, std::string& out) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    out.append("\\x").append(1, kDigits[byte >> 4]).append(1, kDigits[byte & 15]);
+    out.append("\\x").append(HexByte(byte));
   }
 
+  static inline const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
   iconv_t cd_;
 };
-
-std::string HexByte(unsigned char byte) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  return {kDigits[byte >> 4], kDigits[byte & 15]};
-}
 
 // True when `text` ends in half a double-byte character: a run of lead bytes of odd length, so
 // that whatever follows it is taken as the character's second byte.
@@ -304,7 +311,7 @@ bool EndsInHalfCharacter(std::string_view text) {
 // Why `text` cut at `separator` gives no pieces, in words, beginning with `what` ("the card").
 std::string NoPiecesReason(std::string_view what, std::string_view text,
                            std::string_view separatorName, std::string_view separator,
-                           const Shower& show) {
+                           const Quoter& show) {
   std::string reason(what);
   if (EndsInHalfCharacter(text)) {
     reason.append(" ends in half a double-byte character (byte ")
@@ -343,7 +350,7 @@ int RunCheck(const Command& command) {
   }
 
   const tavrin::TextList& lines = deck.Lines;
-  const Shower show(deck.CodePage);
+  const Quoter show(deck.CodePage);
   std::vector<Problem> problems;
   std::string out;
   out.append("Deck file: ").append(command.deck).append("\n");
