@@ -70,8 +70,8 @@ class SettingsFile {
   // Writes `value` verbatim, replacing the file atomically (in place when the folder allows no new
   // file); creates the file and its folder as needed. Throws Error "%s に書き込めません" with the
   // file's full path when it cannot be written, and also for a value holding a line feed or a zero
-  // byte or for a name that would not read back (empty, a line break, "]" in a section, "=" in a
-  // key); the file is then as it was.
+  // byte or for a name that would not read back (blank, a line break or zero byte, "]" in a
+  // section, "=" in a key or a key beginning with "[", ";" or "#"); the file is then as it was.
   void WriteText(const std::string& section, const std::string& key, const std::string& value);
   void WriteNumber(const std::string& section, const std::string& key, int32_t value);
   void WriteFlag(const std::string& section, const std::string& key, bool value);
