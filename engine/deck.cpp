@@ -1,6 +1,7 @@
 #include "engine/deck.h"
 
 #include "engine/compose.h"
+#include "engine/scan.h"
 
 namespace tavrin {
 
@@ -124,6 +125,10 @@ void LoadDeck(DeckState& deck, const std::string& fileName) {
   }
   deck.CardCount = lineCount - 3;
   if (deck.CardCount >= 1) {
+    if (deck.CardOrder.capacity() < static_cast<std::size_t>(deck.CardCount)) {
+      deck.CardOrder.clear();  // nothing to keep: every entry is set below
+      ReserveFresh(deck.CardOrder, static_cast<std::size_t>(deck.CardCount));
+    }
     deck.CardOrder.resize(static_cast<std::size_t>(deck.CardCount));
     for (int32_t i = 0; i < deck.CardCount; ++i) deck.CardOrder[i] = i + 3;
     deck.Position = -1;

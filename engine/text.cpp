@@ -261,7 +261,9 @@ void ReadLines(const std::string& fileName, TextList& list) {
     ThrowOpenError(fileName);
   }
 
-  std::string data(static_cast<std::size_t>(st.st_size), '\0');
+  std::string data;
+  ReserveFresh(data, static_cast<std::size_t>(st.st_size));
+  data.resize(static_cast<std::size_t>(st.st_size));
   std::size_t got = 0;
   while (got < data.size()) {
     ssize_t n = ::read(fd, data.data() + got, data.size() - got);
