@@ -1,0 +1,100 @@
+// The main window: the HTML view above a row of five buttons (Open, Shuffle, OK, Back, Quit). It
+// owns the program's whole state, runs start-up and close in their order, and gives the keyboard
+// its meaning. Handlers never catch: an error that escapes one goes to the application error report
+// through wxApp::OnExceptionInMainLoop.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+#include <wx/frame.h>
+
+#include "engine/deck.h"
+#include "shell/settings.h"
+
+class wxButton;
+class wxWebView;
+
+class TForm1 : public wxFrame {
+ public:
+  // Makes the window, invisible, with its six controls. Throws Error when the HTML view cannot be
+  // made; no other error leaves it.
+  TForm1();
+  ~TForm1() override;
+
+  // The controls, in tab order.
+  wxWebView* WebBrowser1 = nullptr;
+  wxButton* ButtonO = nullptr;
+  wxButton* ButtonS = nullptr;
+  wxButton* BitBtnOK = nullptr;
+  wxButton* BitBtnZ = nullptr;
+  wxButton* BitBtnX = nullptr;
+
+  // The window-creation step (reads the settings, sets the deck settings, takes the command line),
+  // run once by StartMainWindow. An error in it goes to the application error report.
+  void RunFormCreate();
+
+  // Shows or hides the window; before it is first shown, FormShow runs (an error in it goes to the
+  // application error report and the window is shown all the same). Returns wxFrame::Show's result.
+  bool Show(bool show = true) override;
+
+  // Lays out the view and the buttons from the client size and the button size of the settings.
+  // Never throws.
+  void ArrangeControls();
+
+  // The bounds that the last layout computed for the view and the five buttons, in tab order. A
+  // width or height below 0 reaches the toolkit as 0.
+  const std::array<wxRect, 6>& Layout() const { return layout_; }
+
+  const tavrin::ShellSettings& Settings() const { return settings_; }
+  const tavrin::DeckState& Deck() const { return deck_; }
+
+  // Acts on one key as the keyboard table says, as if it came while `focused` (one of the buttons,
+  // or else the view) has the keyboard focus. Returns false when the key means nothing there.
+  // Errors of the button pressed pass through.
+  bool PressForKey(int keyCode, int modifiers, wxWindow* focused);
+
+ private:
+  class Placement;
+
+  void FormCreate();
+  void FormShow();
+  void FormActivate();
+  void FormClose(wxCloseEvent& event);
+  void ButtonSClick(wxCommandEvent& event);
+  void BitBtnOKClick(wxCommandEvent& event);
+  void BitBtnZClick(wxCommandEvent& event);
+
+  void OnActivate(wxActivateEvent& event);
+  void OnSize(wxSizeEvent& event);
+  void OnMove(wxMoveEvent& event);
+  void OnCharHook(wxKeyEvent& event);
+  void OnKeyLeftByView(wxKeyEvent& event);
+
+  // Runs `step` as the handler of an event of this window, so that an error escaping it takes the
+  // way of every handler's error.
+  void RunAsHandler(void (TForm1::*step)());
+  void Press(wxButton* button);
+  void MoveFocus(int step);
+  bool ViewHasFocus() const;
+  void TrackNormalPlacement();
+
+  tavrin::ShellSettings settings_;
+  tavrin::DeckState deck_;
+  std::array<wxRect, 6> layout_;
+  // The placement of the window in its normal (not maximized) state, as the settings file keeps it.
+  wxRect normal_;
+  // Whether the settings file gave the placement, and whether size and move events now update it.
+  bool placementRead_ = false;
+  bool trackPlacement_ = false;
+  bool shown_ = false;
+  bool activated_ = false;
+  std::unique_ptr<Placement> placement_;
+};
+
+// Start-up after the toolkit has initialised: makes the main window with its view, runs its
+// creation step, makes it the application's main window and shows it. Returns the window, or null
+// when the view could not be made; the start-up error report has then been shown, and the program
+// is to end with exit code 1.
+TForm1* StartMainWindow();

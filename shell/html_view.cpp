@@ -1,0 +1,173 @@
+#include "shell/html_view.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <string>
+#include <utility>
+
+#include <wx/webview.h>
+
+#include "engine/text.h"
+
+namespace tavrin {
+
+namespace {
+
+constexpr wchar_t kSubstitute = 0xFFFD;
+
+// Appends the UTF-8 reading of `bytes`. A byte that cannot begin a character, and the longest
+// start of a character that breaks off, each become one substitute character.
+void DecodeUtf8(std::string_view bytes, std::wstring& out) {
+  const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
+  const std::size_t n = bytes.size();
+  std::size_t i = 0;
+  while (i < n) {
+    const unsigned char b = s[i];
+    if (b < 0x80) {
+      out.push_back(static_cast<wchar_t>(b));
+      ++i;
+      continue;
+    }
+    int need;
+    unsigned char lo = 0x80, hi = 0xBF;  // range of the second byte
+    char32_t code;
+    if (b >= 0xC2 && b <= 0xDF) {
+      need = 1;
+      code = b & 0x1F;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+      need = 2;
+      code = b & 0x0F;
+      if (b == 0xE0) lo = 0xA0;  // no overlong forms
+      if (b == 0xED) hi = 0x9F;  // no surrogates
+    } else if (b >= 0xF0 && b <= 0xF4) {
+      need = 3;
+      code = b & 0x07;
+      if (b == 0xF0) lo = 0x90;
+      if (b == 0xF4) hi = 0x8F;  // nothing above U+10FFFF
+    } else {
+      out.push_back(kSubstitute);
+      ++i;
+      continue;
+    }
+    std::size_t j = i + 1;
+    int got = 0;
+    for (; got < need && j < n; ++got, ++j) {
+      const unsigned char c = s[j];
+      if (got == 0 ? (c < lo || c > hi) : (c < 0x80 || c > 0xBF)) break;
+      code = (code << 6) | (c & 0x3F);
+    }
+    out.push_back(got == need ? static_cast<wchar_t>(code) : kSubstitute);
+    i = j;
+  }
+}
+
+bool IsShiftJisLead(unsigned char b) {
+  return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+bool IsShiftJisTrail(unsigned char b) {
+  return b >= 0x40 && b <= 0xFC && b != 0x7F;
+}
+
+// Code page 932 to wide characters through iconv, opened once for the process.
+class Cp932Decoder {
+ public:
+  Cp932Decoder() : cd_(iconv_open("WCHAR_T", "CP932")) {}
+  ~Cp932Decoder() {
+    if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_);
+  }
+  Cp932Decoder(const Cp932Decoder&) = delete;
+  Cp932Decoder& operator=(const Cp932Decoder&) = delete;
+
+  // Appends the reading of `bytes`. iconv stops at a byte sequence that forms no character; that
+  // sequence (a double-byte code without a character, or else the single byte) becomes one
+  // substitute character and the conversion goes on after it, so the cost stays linear.
+  void Decode(std::string_view bytes, std::wstring& out) {
+    if (cd_ == reinterpret_cast<iconv_t>(-1)) {
+      // Without the converter only ASCII is certain; every other byte is substituted.
+      for (unsigned char b : bytes) out.push_back(b < 0x80 ? static_cast<wchar_t>(b) : kSubstitute);
+      return;
+    }
+    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+    const std::size_t start = out.size();
+    // Never more characters than bytes.
+    out.resize(start + bytes.size());
+    char* in = const_cast<char*>(bytes.data());
+    std::size_t inLeft = bytes.size();
+    char* dst = reinterpret_cast<char*>(out.data() + start);
+    std::size_t dstLeft = bytes.size() * sizeof(wchar_t);
+    while (inLeft > 0) {
+      if (iconv(cd_, &in, &inLeft, &dst, &dstLeft) != static_cast<std::size_t>(-1)) break;
+      if (errno != EILSEQ && errno != EINVAL) break;  // E2BIG cannot happen: see the size above
+      const auto b = static_cast<unsigned char>(in[0]);
+      const std::size_t skip =
+          inLeft >= 2 && IsShiftJisLead(b) && IsShiftJisTrail(static_cast<unsigned char>(in[1]))
+              ? 2
+              : 1;
+      *reinterpret_cast<wchar_t*>(dst) = kSubstitute;
+      dst += sizeof(wchar_t);
+      dstLeft -= sizeof(wchar_t);
+      in += skip;
+      inLeft -= skip;
+    }
+    out.resize(static_cast<std::size_t>(reinterpret_cast<wchar_t*>(dst) - out.data()));
+  }
+
+ private:
+  iconv_t cd_;
+};
+
+wxWebView* MakePlatformView(wxWindow* parent) {
+  if (!wxWebView::IsBackendAvailable(wxWebViewBackendDefault)) return nullptr;
+  // No start address: the view shows nothing until the window's first navigation.
+  return wxWebView::New(parent, wxID_ANY, wxString(), wxDefaultPosition, wxDefaultSize,
+                        wxWebViewBackendDefault, wxBORDER_NONE, "WebBrowser1");
+}
+
+HtmlViewFactory& Factory() {
+  static HtmlViewFactory factory;
+  return factory;
+}
+
+}  // namespace
+
+wxString DecodeText(std::string_view bytes, int codePage) {
+  std::wstring text;
+  text.reserve(bytes.size());
+  if (codePage == kCodePage932) {
+    static Cp932Decoder decoder;
+    decoder.Decode(bytes, text);
+  } else {
+    DecodeUtf8(bytes, text);
+  }
+  return wxString(text.data(), text.size());
+}
+
+const char kAboutPage[] =
+    "<html><head><title></title></head><body><h1>Tavrin 1.1.1</h1><p>"
+    "To study a deck, open its file with Open (Alt+O) or drop it onto this window."
+    "</p></body></html>";
+
+wxWebView* MakeHtmlView(wxWindow* parent) {
+  wxWebView* view = Factory() ? Factory()(parent) : MakePlatformView(parent);
+  if (view == nullptr) throw Error("HTML ビューを作成できません");
+  return view;
+}
+
+HtmlViewFactory SetHtmlViewFactory(HtmlViewFactory factory) {
+  return std::exchange(Factory(), std::move(factory));
+}
+
+void ShowBlankPage(wxWebView& view) {
+  view.LoadURL("about:blank");
+}
+
+void ShowHtml(wxWebView& view, std::string_view html, int codePage) {
+  view.SetPage(DecodeText(html, codePage), "about:blank");
+}
+
+void ShowAboutPage(wxWebView& view) {
+  ShowHtml(view, kAboutPage, kCodePageUtf8);
+}
+
+}  // namespace tavrin

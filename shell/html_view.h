@@ -1,0 +1,46 @@
+// The HTML view: the page area of the main window. Every page reaches it through ShowHtml, which
+// makes the given HTML text the view's whole document at the address "about:blank".
+#pragma once
+
+#include <functional>
+#include <string_view>
+
+#include <wx/string.h>
+
+class wxWebView;
+class wxWindow;
+
+namespace tavrin {
+
+// Unicode text of `bytes` read in `codePage`: 932 reads Shift-JIS as Windows code page 932, any
+// other value reads UTF-8. Every byte, or run of bytes, that forms no character becomes one
+// U+FFFD; the rest of the text is converted all the same. Linear in the length of `bytes`. Never
+// throws.
+wxString DecodeText(std::string_view bytes, int codePage);
+
+// The page shown before any deck, written in ASCII.
+extern const char kAboutPage[];
+
+// Makes the view as a child of `parent` and returns it. Throws Error "HTML ビューを作成できません"
+// when the platform cannot make it.
+wxWebView* MakeHtmlView(wxWindow* parent);
+
+// What MakeHtmlView uses to make the view; a null result means that it cannot be made.
+using HtmlViewFactory = std::function<wxWebView*(wxWindow* parent)>;
+// Replaces the factory (an empty function restores the platform's own) and returns the previous.
+// Tests use it to refuse the view.
+HtmlViewFactory SetHtmlViewFactory(HtmlViewFactory factory);
+
+// Starts replacing whatever the view shows by an empty document at "about:blank" and returns at
+// once. Never throws.
+void ShowBlankPage(wxWebView& view);
+
+// Makes `html`, bytes in `codePage` (see DecodeText), the view's whole document at "about:blank".
+// It hands the page over and returns without waiting for the view, so no event is handled inside
+// it; of several pages handed over in quick succession the view ends with the last. Never throws.
+void ShowHtml(wxWebView& view, std::string_view html, int codePage);
+
+// ShowHtml of kAboutPage.
+void ShowAboutPage(wxWebView& view);
+
+}  // namespace tavrin
