@@ -1,0 +1,188 @@
+#include "engine/compose.h"
+
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "engine/navigation.h"
+
+namespace tavrin {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+TextList List(std::initializer_list<std::string> entries) {
+  TextList list;
+  for (const std::string& e : entries) list.Append(e);
+  return list;
+}
+
+Strings Entries(const TextList& list) {
+  Strings out;
+  for (int32_t i = 0; i < list.Count(); ++i) out.emplace_back(list.At(i));
+  return out;
+}
+
+std::string ErrorOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const Error& e) {
+    return e.what();
+  }
+  return "no error";
+}
+
+const std::string kIndexError0 = "リストのインデックスが範囲を超えています (0)";
+
+class ComposeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    savedCodePage_ = DoubleByteCodePage();
+    SetDoubleByteCodePage(kCodePage932);
+    deck_.MakeLists();
+  }
+  void TearDown() override { SetDoubleByteCodePage(savedCodePage_); }
+
+  // Sets the templates and the parameter rules as a deck header would.
+  void Use(const DeckSettings& settings) {
+    deck_.Settings = settings;
+    deck_.ParamSeparator = settings[kCommentIntroducer];
+    SplitKeepingEmpty(deck_.ParamSeparator, settings[kDefaultParameters], deck_.DefaultParams);
+  }
+  std::string Revealed(std::initializer_list<std::string> fields) {
+    deck_.CardFields = List(fields);
+    deck_.RevealedField = static_cast<int32_t>(fields.size()) - 1;
+    return RevealedFieldsPage(deck_);
+  }
+
+  DeckState deck_;
+
+ private:
+  int savedCodePage_ = kCodePage932;
+};
+
+// ---- ExpandTemplate ---------------------------------------------------------------------------
+
+TEST_F(ComposeTest, PlaceholdersAreReplacedAsPlainTextInAscendingOrder) {
+  TextList none;
+  // "$1" also rewrites the start of "$12".
+  TextList twelve = List({"body", "x", "", "", "", "", "", "", "", "", "", "", "L"});
+  EXPECT_EQ(ExpandTemplate("$1 $12 $2", twelve, none), "x x2 $2");
+  // A value holding a higher placeholder is expanded later; a lower one is not.
+  EXPECT_EQ(ExpandTemplate("$1", List({"b", "$2", "two"}), none), "two");
+  EXPECT_EQ(ExpandTemplate("$2", List({"b", "one", "$1"}), none), "$1");
+  EXPECT_EQ(ExpandTemplate("$$1 $ 1 $01", List({"b", "x"}), none), "$x $ 1 $01");
+  EXPECT_EQ(ExpandTemplate("no marks", List({"b", "x"}), none), "no marks");
+}
+
+TEST_F(ComposeTest, EmptyOrMissingParametersFallBackToDefaults) {
+  TextList defaults = List({"d0", "d1", ""});
+  // Text 'a##' gives the parameters '' and ''.
+  EXPECT_EQ(ExpandTemplate("[$1|$2|$3]", List({"a", "", ""}), defaults), "[d1||$3]");
+  EXPECT_EQ(ExpandTemplate("[$1|$2|$3]", List({"a", "", ""}), List({"", "d1"})), "[d1|$2|$3]");
+  // '#x#y#z' supplies the third parameter to a field with only one.
+  EXPECT_EQ(ExpandTemplate("$1 $2 $3", List({"a", "p"}), List({"", "x", "y", "z"})), "p y z");
+  // Default entry 0 never stands for "$0" while there is a body.
+  EXPECT_EQ(ExpandTemplate("$0", List({"a"}), defaults), "$0");
+}
+
+TEST_F(ComposeTest, WithoutAnyEntryDefaultsStartAtZero) {
+  EXPECT_EQ(ExpandTemplate("<$0 $1 $2>", TextList(), List({"d0", "d1"})), "<d0 d1 $2>");
+}
+
+// ---- Single-field page ------------------------------------------------------------------------
+
+TEST_F(ComposeTest, SingleFieldPageJoinsHeadsAndFootsBeforeExpanding) {
+  Use({"<a b=$", "1>", "</$", "1>", "#", ""});
+  TextList params = List({"T", "v"});
+  EXPECT_EQ(SingleFieldPage(deck_, params), "<a b=v>T</v>");
+}
+
+TEST_F(ComposeTest, FieldTextIsNeverExpanded) {
+  Use({"(", "<$1>", "", ")", "#", ""});
+  EXPECT_EQ(SingleFieldPage(deck_, List({"$1 $2", "v"})), "(<v>$1 $2)");
+  EXPECT_EQ(Revealed({"$1", "a#b"}), "(<$1>$1<b>a)");
+}
+
+TEST_F(ComposeTest, EmptySeparatorUsesTemplatesAsWritten) {
+  Use({"<$1>", "[$1]", "{$1}", "<$0>", "", "#x#y"});
+  EXPECT_EQ(Entries(deck_.DefaultParams), (Strings{"#x#y"}));
+  TextList params;
+  SplitKeepingEmpty(deck_.ParamSeparator, "a#b", params);
+  EXPECT_EQ(SingleFieldPage(deck_, params), "<$1>[$1]a#b{$1}<$0>");
+}
+
+TEST_F(ComposeTest, EmptyTemplatesGiveBareFields) {
+  Use({"", "", "", "", "#", ""});
+  EXPECT_EQ(SingleFieldPage(deck_, List({"a"})), "a");
+  EXPECT_EQ(Revealed({"a", "b#p", "c"}), "abc");
+}
+
+TEST_F(ComposeTest, SingleFieldPageWithoutEntriesIsAnError) {
+  Use({"<$0>", "", "", "", "#", "#d"});
+  EXPECT_EQ(ErrorOf([&] { SingleFieldPage(deck_, TextList()); }), kIndexError0);
+}
+
+// ---- Revealed-fields page ---------------------------------------------------------------------
+
+TEST_F(ComposeTest, EachFieldCarriesItsOwnParametersAndTheLastOneTheOuter) {
+  Use({"[$1|", "<i $1>", "</i $2>", "|$2]", "#", "#d1#d2"});
+  EXPECT_EQ(Revealed({"a#1", "b", "c#3#"}), "[3|<i 1>a</i d2><i d1>b</i d2><i 3>c</i d2>|d2]");
+  EXPECT_EQ(Entries(deck_.Params), (Strings{"c", "3", ""}));
+  EXPECT_EQ(Revealed({"a#1", "b"}), "[d1|<i 1>a</i d2><i d1>b</i d2>|d2]");
+  EXPECT_EQ(Entries(deck_.Params), (Strings{"b"}));
+}
+
+TEST_F(ComposeTest, RevealedPageDoesNotJoinTemplatesBeforeExpanding) {
+  Use({"$", "1", "</$", "1>", "#", ""});
+  EXPECT_EQ(Revealed({"a#v", "b#w"}), "$1a</$1b</$1>");
+}
+
+TEST_F(ComposeTest, ParameterSeparatorRespectsSecondBytes) {
+  // 'ソ' is 83 5C, whose second byte is the separator '\'.
+  Use({"", "<$1>", "", "", "\\", ""});
+  EXPECT_EQ(Revealed({"\x83\\", "\x83\\\\v"}), "<$1>\x83\\<v>\x83\\");
+  EXPECT_EQ(Entries(deck_.Params), (Strings{"\x83\\", "v"}));
+}
+
+TEST_F(ComposeTest, RevealedPageStopsAtAFieldWithoutEntries) {
+  Use({"(", "<", ">", ")", "#", "#d"});
+  EXPECT_EQ(ErrorOf([&] { Revealed({"a", "b\x82"}); }), kIndexError0);
+  EXPECT_EQ(ErrorOf([&] { Revealed({"\x82", "b"}); }), kIndexError0);
+  EXPECT_EQ(deck_.Params.Count(), 0);
+  SetDoubleByteCodePage(kCodePageUtf8);
+  EXPECT_EQ(Revealed({"\x82", "b"}), "(<\x82><b>)");
+}
+
+// ---- A whole deck -----------------------------------------------------------------------------
+
+TEST(ComposeDeckTest, AnimalsDeckPageByPage) {
+  int saved = DoubleByteCodePage();
+  DeckState deck;
+  deck.Settings = {
+      "<html><head><title>Tavrin</title></head><body>", "<p>", "</p>", "</body></html>", "", ""};
+  deck.MakeLists();
+  std::vector<std::string> pages;
+  deck.ShowHtml = [&](const std::string& page) { pages.push_back(page); };
+
+  LoadDeck(deck, TAVRIN_TEST_DATA "/animals.txt");
+  EXPECT_EQ(deck.Settings, (DeckSettings{"<html><body bgcolor=$1>", "<p>", "</p>", "</body></html>",
+                                         "#", "#white"}));
+  EXPECT_EQ(deck.ParamSeparator, "#");
+  EXPECT_EQ(Entries(deck.DefaultParams), (Strings{"", "white"}));
+  for (int i = 0; i < 4; ++i) Ok(deck);
+
+  EXPECT_EQ(pages, (Strings{
+                       "<html><body bgcolor=yellow><p>Animals</p></body></html>",
+                       "<html><body bgcolor=white><p>cat</p></body></html>",
+                       "<html><body bgcolor=blue><p>cat</p><p>chat</p></body></html>",
+                       "<html><body bgcolor=white><p>cat</p><p>chat</p><p>Katze</p></body></html>",
+                       "<html><body bgcolor=white><p>dog</p></body></html>",
+                   }));
+  SetDoubleByteCodePage(saved);
+}
+
+}  // namespace
+}  // namespace tavrin

@@ -1,0 +1,350 @@
+#include "engine/deck.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "engine/navigation.h"
+
+namespace tavrin {
+namespace {
+
+namespace fs = std::filesystem;
+using Strings = std::vector<std::string>;
+
+Strings Entries(const TextList& list) {
+  Strings out;
+  for (int32_t i = 0; i < list.Count(); ++i) out.emplace_back(list.At(i));
+  return out;
+}
+
+std::string ErrorOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const Error& e) {
+    return e.what();
+  }
+  return "no error";
+}
+
+const std::string kIndexError0 = "リストのインデックスが範囲を超えています (0)";
+
+// A deck state as the window sets it up, with short templates so that pages read easily, a
+// recording page sink, and decks written into a fresh directory.
+class DeckTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    savedCodePage_ = DoubleByteCodePage();
+    SetDoubleByteCodePage(kCodePage932);
+    char pattern[] = "/tmp/tavrin-deck-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+    deck_.Settings = {"[", "<", ">", "]", "", ""};
+    deck_.MakeLists();
+    deck_.ShowHtml = [this](const std::string& page) { pages_.push_back(page); };
+  }
+  void TearDown() override {
+    std::error_code ec;
+    fs::remove_all(dir_, ec);
+    SetDoubleByteCodePage(savedCodePage_);
+  }
+
+  std::string WriteFile(const std::string& name, const std::string& bytes) {
+    std::string path = (dir_ / name).string();
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path;
+  }
+  std::string WriteDeck(const std::string& name, const Strings& lines,
+                        const std::string& eol = "\r\n") {
+    std::string bytes;
+    for (const std::string& line : lines) bytes += line + eol;
+    return WriteFile(name, bytes);
+  }
+  void Load(const Strings& lines) { LoadDeck(deck_, WriteDeck("deck.txt", lines)); }
+
+  // Takes the pages shown since the last call.
+  Strings TakePages() { return std::exchange(pages_, {}); }
+
+  DeckState deck_;
+  Strings pages_;
+  fs::path dir_;
+
+ private:
+  int savedCodePage_ = kCodePage932;
+};
+
+// ---- Header line ------------------------------------------------------------------------------
+
+TEST_F(DeckTest, HeaderSetsNamedSettingsAndKeepsTheOthers) {
+  Load({"|", "InnerHead=<b>|OuterHead=<i>", "Title"});
+  EXPECT_EQ(deck_.Settings, (DeckSettings{"<i>", "<b>", ">", "]", "", ""}));
+  EXPECT_EQ(deck_.FieldSeparator, "|");
+  EXPECT_EQ(TakePages(), (Strings{"<i><b>Title>]"}));
+}
+
+TEST_F(DeckTest, HeaderValueRunsToTheEndWithoutASeparator) {
+  Load({"", "OuterHead=<i>InnerHead=<b>", "T"});
+  EXPECT_EQ(deck_.Settings[kOuterHead], "<i>InnerHead=<b>");
+  EXPECT_EQ(deck_.Settings[kInnerHead], "<b>");
+  EXPECT_EQ(deck_.FieldSeparator, "");
+}
+
+TEST_F(DeckTest, HeaderKeysMatchAsPlainCaseSensitiveText) {
+  Load({"|", "InnerHead=1|InnerHead=2|XOuterHead=a|InnerFoot=OuterFoot=z|outerfoot=no", "T"});
+  EXPECT_EQ(deck_.Settings[kInnerHead], "1");  // the first occurrence wins
+  EXPECT_EQ(deck_.Settings[kOuterHead], "a");  // found inside a longer word
+  EXPECT_EQ(deck_.Settings[kInnerFoot], "OuterFoot=z");
+  EXPECT_EQ(deck_.Settings[kOuterFoot], "z");  // found inside another key's value
+}
+
+TEST_F(DeckTest, HeaderValuesAreVerbatimAndMayBeEmpty) {
+  Load({"::", "InnerHead= a:b ::OuterHead=::CommentIntroducer=\"#\"", "T"});
+  EXPECT_EQ(deck_.Settings[kInnerHead], " a:b ");
+  EXPECT_EQ(deck_.Settings[kOuterHead], "");
+  EXPECT_EQ(deck_.Settings[kCommentIntroducer], "\"#\"");
+}
+
+TEST_F(DeckTest, HeaderSeparatorSearchRespectsSecondBytes) {
+  // 'ソ' is 83 5C: its second byte is the separator '\' and must not end the value.
+  deck_.SetPolicy(CodePagePolicy::Cp932);
+  Load({"\\", "InnerHead=\x83\\\\OuterHead=x", "T"});
+  EXPECT_EQ(deck_.Settings[kInnerHead], "\x83\\");
+  EXPECT_EQ(deck_.Settings[kOuterHead], "x");
+
+  deck_.SetPolicy(CodePagePolicy::Utf8);
+  Load({"\\", "InnerHead=\x83\\\\OuterHead=y", "T"});
+  EXPECT_EQ(deck_.Settings[kInnerHead], "\x83");
+}
+
+TEST_F(DeckTest, LaterDecksInheritSettingsTheyDoNotName) {
+  Load({"|", "CommentIntroducer=#|DefaultParameters=#d1|OuterHead=(", "T#p"});
+  Load({"|", "InnerHead={", "T2#q"});
+  EXPECT_EQ(deck_.Settings, (DeckSettings{"(", "{", ">", "]", "#", "#d1"}));
+  EXPECT_EQ(deck_.ParamSeparator, "#");
+  EXPECT_EQ(Entries(deck_.DefaultParams), (Strings{"", "d1"}));
+  EXPECT_EQ(Entries(deck_.Params), (Strings{"T2", "q"}));
+}
+
+// ---- Loading ----------------------------------------------------------------------------------
+
+TEST_F(DeckTest, LoadWithCardsOpensNothingAndKeepsTheOldCard) {
+  deck_.CardFields.Append("old field");
+  deck_.RevealedField = 7;
+  Load({"|", "", "T", "a|b", "", "c"});
+  EXPECT_EQ(deck_.CardCount, 3);
+  EXPECT_EQ(deck_.CardOrder, (std::vector<int32_t>{3, 4, 5}));
+  EXPECT_EQ(deck_.Position, -1);
+  EXPECT_EQ(Entries(deck_.Lines), (Strings{"|", "", "T", "a|b", "", "c"}));
+  EXPECT_EQ(Entries(deck_.CardFields), (Strings{"old field"}));
+  EXPECT_EQ(deck_.RevealedField, 7);
+  EXPECT_EQ(TakePages(), (Strings{"[<T>]"}));
+}
+
+TEST_F(DeckTest, ThreeLineDeckShowsItsTitleAndNavigationDoesNothing) {
+  Load({"|", "", "Only a title"});
+  EXPECT_EQ(TakePages(), (Strings{"[<Only a title>]"}));
+  EXPECT_EQ(deck_.CardCount, 0);
+  int32_t position = deck_.Position;
+  Ok(deck_);
+  Back(deck_);
+  Shuffle(deck_);
+  EXPECT_EQ(TakePages(), Strings{});
+  EXPECT_EQ(deck_.Position, position);
+}
+
+TEST_F(DeckTest, ShortFilesReplaceTheLinesButNothingElse) {
+  Load({"|", "CommentIntroducer=#|DefaultParameters=#d", "T#p", "a|b", "c"});
+  Ok(deck_);
+  Ok(deck_);
+  TakePages();
+  const DeckSettings settings = deck_.Settings;
+  const std::vector<int32_t> order = deck_.CardOrder;
+
+  const std::vector<std::pair<std::string, Strings>> shortFiles = {
+      {"", {}}, {"x#y", {"x#y"}}, {";\r\nCommentIntroducer=%", {";", "CommentIntroducer=%"}}};
+  for (const auto& [bytes, lines] : shortFiles) {
+    LoadDeck(deck_, WriteFile("short.txt", bytes));
+    EXPECT_EQ(Entries(deck_.Lines), lines);
+    EXPECT_EQ(deck_.CardCount, static_cast<int32_t>(lines.size()) - 3);
+    EXPECT_EQ(deck_.FieldSeparator, "|");
+    EXPECT_EQ(deck_.ParamSeparator, "#");
+    EXPECT_EQ(deck_.Settings, settings);
+    EXPECT_EQ(Entries(deck_.DefaultParams), (Strings{"", "d"}));
+    EXPECT_EQ(Entries(deck_.Params), (Strings{"b"}));
+    EXPECT_EQ(deck_.Position, 0);
+    EXPECT_EQ(deck_.CardOrder, order);
+    Ok(deck_);
+    EXPECT_EQ(TakePages(), Strings{});
+  }
+}
+
+TEST_F(DeckTest, MissingFileOrDirectoryChangesNothing) {
+  Load({"|", "", "T", "a|b"});
+  Ok(deck_);
+  TakePages();
+  LoadDeck(deck_, (dir_ / "missing.txt").string());
+  LoadDeck(deck_, dir_.string());
+  LoadDeck(deck_, "");
+  EXPECT_EQ(TakePages(), Strings{});
+  EXPECT_EQ(Entries(deck_.Lines), (Strings{"|", "", "T", "a|b"}));
+  Ok(deck_);  // the previous deck is still fully usable
+  EXPECT_EQ(TakePages(), (Strings{"[<a><b>]"}));
+}
+
+TEST_F(DeckTest, UnreadableFileRaisesTheOpenErrorAndChangesNothing) {
+  Load({"|", "", "T", "a"});
+  TakePages();
+  std::string fifo = (dir_ / "pipe.deck").string();
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  // Held open for writing here, so that the load cannot wait for a writer whatever it does.
+  int writer = open(fifo.c_str(), O_RDWR);
+  ASSERT_GE(writer, 0);
+  EXPECT_EQ(ErrorOf([&] { LoadDeck(deck_, fifo); }), "ファイル " + fifo + " は開けません");
+  EXPECT_EQ(TakePages(), Strings{});
+  EXPECT_EQ(Entries(deck_.Lines), (Strings{"|", "", "T", "a"}));
+  EXPECT_EQ(deck_.CardCount, 1);
+  close(writer);
+}
+
+TEST_F(DeckTest, TitleEndingInHalfACharacterStopsTheLoadHalfWay) {
+  deck_.SetPolicy(CodePagePolicy::Cp932);
+  Load({"|", "", "T", "a", "b"});
+  Ok(deck_);
+  TakePages();
+
+  EXPECT_EQ(ErrorOf([&] {
+              Load({";", "CommentIntroducer=#;OuterHead=(", "Title\x82", "x"});
+            }),
+            kIndexError0);
+  EXPECT_EQ(TakePages(), Strings{});
+  // What came before the title page stays; the card count and order are from the last deck.
+  EXPECT_EQ(deck_.FieldSeparator, ";");
+  EXPECT_EQ(deck_.Settings[kOuterHead], "(");
+  EXPECT_EQ(deck_.ParamSeparator, "#");
+  EXPECT_EQ(Entries(deck_.Params), Strings{});
+  EXPECT_EQ(deck_.Lines.Count(), 4);
+  EXPECT_EQ(deck_.CardCount, 2);
+  EXPECT_EQ(deck_.CardOrder, (std::vector<int32_t>{3, 4}));
+  EXPECT_EQ(deck_.Position, 0);
+}
+
+TEST_F(DeckTest, LineEndsOfAnyKindAndNoFinalLineEnd) {
+  LoadDeck(deck_, WriteFile("mixed.txt", "|\rInnerHead=(\n T \r\na|b\n\rlast"));
+  EXPECT_EQ(Entries(deck_.Lines), (Strings{"|", "InnerHead=(", " T ", "a|b", "", "last"}));
+  EXPECT_EQ(deck_.CardCount, 3);
+  EXPECT_EQ(TakePages(), (Strings{"[( T >]"}));
+}
+
+// ---- Code page ----------------------------------------------------------------------------------
+
+TEST_F(DeckTest, StrictUtf8Validity) {
+  for (const char* valid : {"", "plain", "\xC3\xA9", "\xE3\x81\x82", "\xF0\x9F\x98\x80",
+                            "\xF4\x8F\xBF\xBF", "\xEF\xBB\xBF", "\xED\x9F\xBF", "\xEE\x80\x80"}) {
+    EXPECT_TRUE(IsValidUtf8(valid)) << ::testing::PrintToString(valid);
+  }
+  for (const char* invalid :
+       {"\xC0\x80", "\xC1\xBF", "\xE0\x80\xAF", "\xF0\x8F\xBF\xBF", "\xED\xA0\x80", "\xED\xBF\xBF",
+        "\xF4\x90\x80\x80", "\xF5\x80\x80\x80", "\xFF", "\x80", "\xE3\x81",
+        "\xE3\x81"
+        "A",
+        "a\xC3", "\x82\xA0" /* Shift-JIS */}) {
+    EXPECT_FALSE(IsValidUtf8(invalid)) << ::testing::PrintToString(invalid);
+  }
+}
+
+TEST_F(DeckTest, AutoPolicyDecidesForEachDeck) {
+  // 'あ' in UTF-8 is E3 81 82: three lead bytes under Shift-JIS, which would hide the '|' after it.
+  const Strings utf8 = {"|", "", "\xE3\x81\x82", "\xE3\x81\x82|b"};
+  const Strings sjis = {"|", "", "\x82\xA0", "\x83|b"};  // '|' may be a second byte
+
+  Load(utf8);
+  EXPECT_EQ(deck_.CodePage, kCodePageUtf8);
+  EXPECT_EQ(DoubleByteCodePage(), kCodePageUtf8);
+  Ok(deck_);
+  EXPECT_EQ(Entries(deck_.CardFields), (Strings{"\xE3\x81\x82", "b"}));
+
+  Load(sjis);
+  EXPECT_EQ(deck_.CodePage, kCodePage932);
+  EXPECT_EQ(DoubleByteCodePage(), kCodePage932);
+  Ok(deck_);
+  EXPECT_EQ(Entries(deck_.CardFields), (Strings{"\x83|b"}));
+
+  Load(utf8);
+  EXPECT_EQ(DoubleByteCodePage(), kCodePageUtf8);
+}
+
+TEST_F(DeckTest, AutoPolicyLooksOnlyBeforeTheFirstZeroByte) {
+  LoadDeck(deck_, WriteFile("z.txt", std::string("|\n\n\xC3\xA9\n\0\xFF\xFE", 9)));
+  EXPECT_EQ(deck_.CodePage, kCodePageUtf8);
+  LoadDeck(deck_, WriteFile("z.txt", std::string("|\n\n\x82\xA0\n\0\xC3\xA9", 9)));
+  EXPECT_EQ(deck_.CodePage, kCodePage932);
+}
+
+TEST_F(DeckTest, AutoPolicyKeepsTheModeForShortFiles) {
+  SetDoubleByteCodePage(kCodePage932);
+  LoadDeck(deck_, WriteFile("short.txt", "|\n\xE3\x81\x82\n"));
+  EXPECT_EQ(DoubleByteCodePage(), kCodePage932);
+  SetDoubleByteCodePage(kCodePageUtf8);
+  LoadDeck(deck_, WriteFile("short.txt", "|\n\x82\xA0\n"));
+  EXPECT_EQ(DoubleByteCodePage(), kCodePageUtf8);
+}
+
+TEST_F(DeckTest, ByteOrderMarkGoesWithUtf8Only) {
+  const std::string bom = "\xEF\xBB\xBF";
+  // Detected UTF-8: the mark is not part of the separator.
+  Load({bom + "|", "", "T", "a|b"});
+  EXPECT_EQ(deck_.FieldSeparator, "|");
+  EXPECT_EQ(deck_.Lines.At(0), "|");
+  // Not valid UTF-8 further on: Shift-JIS, and the mark stays.
+  Load({bom + "|", "", "T", "\x82\xA0|b"});
+  EXPECT_EQ(deck_.CodePage, kCodePage932);
+  EXPECT_EQ(deck_.FieldSeparator, bom + "|");
+
+  deck_.SetPolicy(CodePagePolicy::Cp932);
+  Load({bom + "|", "", "T", "a|b"});
+  EXPECT_EQ(deck_.FieldSeparator, bom + "|");
+  EXPECT_EQ(DoubleByteCodePage(), kCodePage932);
+
+  deck_.SetPolicy(CodePagePolicy::Utf8);
+  Load({bom + "|", "", "T", "\x82\xA0|b"});
+  EXPECT_EQ(deck_.FieldSeparator, "|");
+  EXPECT_EQ(deck_.CodePage, kCodePageUtf8);
+  EXPECT_EQ(DoubleByteCodePage(), kCodePageUtf8);
+
+  // A mark on a line other than the first is ordinary text.
+  deck_.SetPolicy(CodePagePolicy::Auto);
+  Load({"|", bom + "InnerHead=(", bom + "T"});
+  EXPECT_EQ(deck_.Settings[kInnerHead], "(");
+  EXPECT_EQ(TakePages().back(), "[(" + bom + "T>]");
+}
+
+TEST_F(DeckTest, FixedPolicyTakesEffectAtOnce) {
+  deck_.SetPolicy(CodePagePolicy::Utf8);
+  EXPECT_EQ(DoubleByteCodePage(), kCodePageUtf8);
+  EXPECT_EQ(deck_.CodePage, kCodePageUtf8);
+  deck_.SetPolicy(CodePagePolicy::Cp932);
+  EXPECT_EQ(DoubleByteCodePage(), kCodePage932);
+  EXPECT_EQ(deck_.CodePage, kCodePage932);
+  // A fixed policy is not overruled by the file's bytes.
+  Load({"|", "", "\xE3\x81\x82", "x"});
+  EXPECT_EQ(deck_.CodePage, kCodePage932);
+}
+
+TEST_F(DeckTest, ParseCodePagePolicy) {
+  EXPECT_EQ(ParseCodePagePolicy("auto"), CodePagePolicy::Auto);
+  EXPECT_EQ(ParseCodePagePolicy("932"), CodePagePolicy::Cp932);
+  EXPECT_EQ(ParseCodePagePolicy("65001"), CodePagePolicy::Utf8);
+  for (const char* bad : {"", "utf8", "AUTO", "9320"}) {
+    EXPECT_THROW(ParseCodePagePolicy(bad), Error) << bad;
+  }
+}
+
+}  // namespace
+}  // namespace tavrin
