@@ -68,6 +68,13 @@ TEST_F(TextTest, LeadBytesOfShiftJisAndNoneForUtf8) {
   for (int b = 0; b < 256; ++b) EXPECT_FALSE(IsLeadByte(b)) << b;
 }
 
+TEST(CodePageAtStartTest, ShiftJisUntilAnythingElseIsSet) {
+  // A fresh process: the other tests of this program change the rule.
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(_exit(DoubleByteCodePage() == kCodePage932 && DoubleByteMode() ? 0 : 1),
+              ::testing::ExitedWithCode(0), "");
+}
+
 TEST_F(TextTest, TrailPositionCountsTheLeadRunBackwards) {
   const std::string small_a =
       "\x82\x9F"
