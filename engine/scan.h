@@ -136,4 +136,92 @@ inline void CutLines(std::string_view data, std::vector<TextList::Span>& spans) 
   if (pos < n) spans.push_back({static_cast<uint32_t>(pos), static_cast<uint32_t>(n - pos)});
 }
 
+// ---- 64-byte blocks: searching by bit masks -----------------------------------------------------
+
+// Bits of the bytes equal to `b` among the 64 bytes at `d`, lowest byte first.
+inline uint64_t EqualBits(const char* d, char b) {
+  uint64_t bits = 0;
+#if defined(__SSE2__)
+  const __m128i vb = _mm_set1_epi8(b);
+  for (int k = 0; k < 4; ++k) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + 16 * k));
+    bits |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, vb))))
+            << (16 * k);
+  }
+#else
+  for (int i = 0; i < 64; ++i) bits |= static_cast<uint64_t>(d[i] == b) << i;
+#endif
+  return bits;
+}
+
+// Bits of the bytes that begin a double-byte character in code page 932 (81-9F and E0-FC) among
+// the 64 bytes at `d`.
+inline uint64_t Lead932Bits(const char* d) {
+  uint64_t bits = 0;
+#if defined(__SSE2__)
+  const __m128i low1 = _mm_set1_epi8(static_cast<char>(0x81));
+  const __m128i span1 = _mm_set1_epi8(0x9F - 0x81);
+  const __m128i low2 = _mm_set1_epi8(static_cast<char>(0xE0));
+  const __m128i span2 = _mm_set1_epi8(0xFC - 0xE0);
+  for (int k = 0; k < 4; ++k) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + 16 * k));
+    // x lies in [low, low + span] exactly when x - low, taken unsigned, is at most span.
+    __m128i a = _mm_sub_epi8(v, low1);
+    __m128i b = _mm_sub_epi8(v, low2);
+    __m128i in = _mm_or_si128(_mm_cmpeq_epi8(_mm_min_epu8(a, span1), a),
+                              _mm_cmpeq_epi8(_mm_min_epu8(b, span2), b));
+    bits |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(in))) << (16 * k);
+  }
+#else
+  for (int i = 0; i < 64; ++i) {
+    const auto c = static_cast<unsigned char>(d[i]);
+    bits |= static_cast<uint64_t>((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) << i;
+  }
+#endif
+  return bits;
+}
+
+// The run of lead bytes that a block's first byte continues: whether the byte before the block is
+// a lead byte, and whether the run that ends there has odd length.
+struct LeadRunCarry {
+  bool lead = false;
+  bool odd = false;
+};
+
+// Bits of the trail positions of a block with lead bits `lead`: the positions right after a run
+// of lead bytes of odd length. Updates `carry` for the next block. Each run's length parity
+// follows from where it starts: adding a run's lowest bit to it clears exactly that run.
+inline uint64_t TrailBits(uint64_t lead, LeadRunCarry& carry) {
+  constexpr uint64_t kEven = 0x5555555555555555u;  // bits at even positions
+  const uint64_t starts = lead & ~((lead << 1) | static_cast<uint64_t>(carry.lead));
+  uint64_t evenStarts = starts & kEven;
+  // A run carried in with an even length so far behaves like one that starts at position 0.
+  if (carry.lead && !carry.odd) evenStarts |= 1;
+  const uint64_t evenRuns = lead & ~(lead + evenStarts);
+  // Bits where the run that ends there (inclusive) has odd length.
+  const uint64_t odd = (evenRuns & kEven) | (lead & ~evenRuns & ~kEven);
+  const uint64_t trail = (odd << 1) | static_cast<uint64_t>(carry.odd);
+  carry.lead = (lead >> 63) != 0;
+  carry.odd = (odd >> 63) != 0;
+  return trail;
+}
+
+// At least 65 readable bytes of `text` from `base` on: the text itself where it reaches that far,
+// else a copy in `pad` filled up with zero bytes (never a lead byte, never in a pattern).
+inline const char* BlockAt(std::string_view text, std::size_t base, char (&pad)[80]) {
+  if (text.size() - base >= 65) return text.data() + base;
+  std::memset(pad, 0, sizeof pad);
+  std::memcpy(pad, text.data() + base, text.size() - base);
+  return pad;
+}
+
+// Bits of the positions of `block` where `pattern` (one byte or more) has its first two bytes, or
+// its only one; only the lowest `limit` (1 to 64) positions count.
+inline uint64_t CandidateBits(const char* block, std::string_view pattern, std::size_t limit) {
+  uint64_t bits = EqualBits(block, pattern[0]);
+  if (pattern.size() >= 2) bits &= EqualBits(block + 1, pattern[1]);
+  if (limit < 64) bits &= (uint64_t{1} << limit) - 1;
+  return bits;
+}
+
 }  // namespace tavrin

@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
+#include <bit>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -25,6 +27,7 @@ struct DoubleByteRule {
   std::array<bool, 256> lead{};
 };
 
+// The double-byte mode is on only with code page 932; Lead932Bits (scan.h) tests the same set.
 DoubleByteRule MakeRule(int codePage) {
   DoubleByteRule rule;
   rule.codePage = codePage;
@@ -76,8 +79,41 @@ std::string_view UpToZero(std::string_view text) {
   return text.substr(0, static_cast<const char*>(zero) - text.data());
 }
 
+// Patterns up to this length are found by their first two bytes, 64 positions at a time, and
+// checked in full where those occur: no call per occurrence. Longer ones go to memmem, which stays
+// linear whatever the pattern.
+constexpr std::size_t kBlockPatternMax = 16;
+
+bool RestMatches(const char* at, std::string_view pattern) {
+  return pattern.size() <= 2 || std::memcmp(at + 2, pattern.data() + 2, pattern.size() - 2) == 0;
+}
+
+// The first occurrence of `pattern` (1 to kBlockPatternMax bytes) in `text` (no zero byte) that
+// is not at a trail position, under the code page 932 rule: the trail positions of each 64 bytes
+// are worked out together from the runs of lead bytes, so that a text of lead bytes with a
+// candidate at every other position costs no more than any other text.
+std::size_t FindOutsideTrails932(std::string_view pattern, std::string_view text) {
+  const std::size_t n = text.size(), m = pattern.size();
+  if (m > n) return std::string_view::npos;
+  const std::size_t end = n - m + 1;  // where a match could begin: below end
+  char pad[80];
+  LeadRunCarry carry;
+  for (std::size_t base = 0; base < end; base += 64) {
+    const char* block = BlockAt(text, base, pad);
+    const uint64_t trail = TrailBits(Lead932Bits(block), carry);
+    uint64_t accept = CandidateBits(block, pattern, std::min<std::size_t>(64, end - base)) & ~trail;
+    while (accept != 0) {
+      const std::size_t p = base + static_cast<std::size_t>(std::countr_zero(accept));
+      if (RestMatches(text.data() + p, pattern)) return p;
+      accept &= accept - 1;
+    }
+  }
+  return std::string_view::npos;
+}
+
 // Searches successive remainders of one text, each as a text of its own, as ReplaceAll and the
-// splits do. The zero byte that ends the searchable part is found once, not once per remainder.
+// splits do. The zero byte that ends the searchable part is found once, not once per remainder,
+// and the candidates of each 64 bytes once, not once per remainder.
 class RemainderSearch {
  public:
   RemainderSearch(std::string_view text, std::string_view pattern)
@@ -85,17 +121,55 @@ class RemainderSearch {
 
   // Index (into the whole text) of the first match in the remainder that begins at `start`, or
   // npos.
-  std::size_t Next(std::size_t start) const {
+  std::size_t Next(std::size_t start) {
     if (pattern_.empty() || start >= searchable_.size()) return std::string_view::npos;
-    std::string_view remainder = searchable_.substr(start);
-    LeadRunMemo memo;
-    std::size_t p = FindFrom(pattern_, remainder, 0, memo);
-    return p == std::string_view::npos ? p : start + p;
+    if (pattern_.size() > kBlockPatternMax) {
+      std::string_view remainder = searchable_.substr(start);
+      LeadRunMemo memo;
+      std::size_t p = FindFrom(pattern_, remainder, 0, memo);
+      return p == std::string_view::npos ? p : start + p;
+    }
+    const auto* t = reinterpret_cast<const unsigned char*>(searchable_.data());
+    LeadRunMemo memo{start, 0};  // the remainder's runs of lead bytes begin at its start
+    std::size_t from = start;
+    while (true) {
+      std::size_t p = NextCandidate(from);
+      if (p == std::string_view::npos) return p;
+      if (RestMatches(searchable_.data() + p, pattern_) &&
+          (!g_rule.mode || (LeadRunBefore(t, p, memo) & 1) == 0)) {
+        return p;
+      }
+      from = p + 1;
+    }
   }
 
  private:
+  // The lowest position at or after `from` where the pattern's first two bytes (or its only one)
+  // occur and the whole pattern fits, or npos.
+  std::size_t NextCandidate(std::size_t from) {
+    const std::size_t m = pattern_.size(), n = searchable_.size();
+    if (m > n) return std::string_view::npos;
+    const std::size_t end = n - m + 1;
+    while (from < end) {
+      if (!haveBlock_ || from < blockBase_ || from - blockBase_ >= 64) {
+        char pad[80];
+        blockBase_ = from;
+        blockBits_ = CandidateBits(BlockAt(searchable_, from, pad), pattern_,
+                                   std::min<std::size_t>(64, end - from));
+        haveBlock_ = true;
+      }
+      const uint64_t ahead = blockBits_ >> (from - blockBase_);
+      if (ahead != 0) return from + static_cast<std::size_t>(std::countr_zero(ahead));
+      from = blockBase_ + 64;
+    }
+    return std::string_view::npos;
+  }
+
   std::string_view searchable_;
   std::string_view pattern_;
+  bool haveBlock_ = false;
+  std::size_t blockBase_ = 0;
+  uint64_t blockBits_ = 0;  // candidates in [blockBase_, blockBase_ + 64)
 };
 
 [[noreturn]] void ThrowOpenError(const std::string& fileName) {
@@ -163,8 +237,13 @@ int32_t FindText(std::string_view pattern, std::string_view text) {
   pattern = UpToZero(pattern);
   text = UpToZero(text);
   if (pattern.empty() || text.empty()) return 0;
-  LeadRunMemo memo;
-  std::size_t p = FindFrom(pattern, text, 0, memo);
+  std::size_t p;
+  if (g_rule.mode && g_rule.codePage == kCodePage932 && pattern.size() <= kBlockPatternMax) {
+    p = FindOutsideTrails932(pattern, text);
+  } else {
+    LeadRunMemo memo;
+    p = FindFrom(pattern, text, 0, memo);
+  }
   return p == std::string_view::npos ? 0 : static_cast<int32_t>(p + 1);
 }
 
