@@ -259,7 +259,13 @@ std::string CopyRange(std::string_view text, int32_t start, int32_t count) {
 std::string ReplaceAll(std::string_view text, std::string_view pattern,
                        std::string_view replacement) {
   std::string result;
-  result.reserve(text.size());
+  // Every occurrence begins with the pattern's first byte: room for all of them at once, so that a
+  // long result is neither copied as it grows nor faulted in page by page.
+  std::size_t room = text.size();
+  if (!pattern.empty() && replacement.size() > pattern.size()) {
+    room += CountBytes(text, pattern[0], pattern[0]) * (replacement.size() - pattern.size());
+  }
+  ReserveFresh(result, room);
   RemainderSearch search(text, pattern);
   std::size_t start = 0;
   while (start < text.size()) {
@@ -284,6 +290,8 @@ namespace {
 // Steps 3 to 5 of a split: cut `work` (which already ends in one separator) into pieces.
 void CutPieces(std::string_view separator, std::string work, TextList& list) {
   std::vector<TextList::Span> spans;
+  // Every piece ends where a separator begins, with its first byte: room for all at once.
+  ReserveFresh(spans, CountBytes(work, separator[0], separator[0]));
   RemainderSearch search(work, separator);
   std::size_t start = 0;
   while (true) {
@@ -297,7 +305,7 @@ void CutPieces(std::string_view separator, std::string work, TextList& list) {
 
 std::string WithSeparator(std::string_view text, std::string_view separator) {
   std::string work;
-  work.reserve(text.size() + separator.size());
+  ReserveFresh(work, text.size() + separator.size());
   work.append(text);
   work.append(separator);
   return work;
