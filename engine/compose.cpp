@@ -1,6 +1,9 @@
 #include "engine/compose.h"
 
 #include <cstring>
+#include <utility>
+
+#include "engine/scan.h"
 
 namespace tavrin {
 
@@ -60,7 +63,21 @@ std::string RevealedFieldsPage(DeckState& deck) {
   const std::string plainHead = ExpandTemplate(s[kInnerHead], single, deck.DefaultParams);
   const std::string plainFoot = ExpandTemplate(s[kInnerFoot], single, deck.DefaultParams);
 
-  std::string body;
+  // The outer templates take the parameters of the field revealed last. They are worked out
+  // first, so that the page is written once, front to back, into room reserved for it: a card of
+  // a hundred thousand fields makes a page of megabytes.
+  TextList lastParams;
+  SplitKeepingEmpty(separator, deck.CardFields.At(last), lastParams);
+  const std::string head = ExpandTemplate(s[kOuterHead], lastParams, deck.DefaultParams);
+  const std::string foot = ExpandTemplate(s[kOuterFoot], lastParams, deck.DefaultParams);
+  std::size_t room = head.size() + foot.size();
+  for (int32_t j = 0; j <= last; ++j) {
+    room += deck.CardFields.At(j).size() + plainHead.size() + plainFoot.size();
+  }
+  std::string page;
+  ReserveFresh(page, room);
+  page.append(head);
+
   std::string work;
   for (int32_t j = 0; j <= last; ++j) {
     std::string_view field = deck.CardFields.At(j);
@@ -72,21 +89,16 @@ std::string RevealedFieldsPage(DeckState& deck) {
       plain = FindText(separator, work) == static_cast<int32_t>(field.size()) + 1;
     }
     if (plain) {
-      body.append(plainHead).append(field).append(plainFoot);
+      page.append(plainHead).append(field).append(plainFoot);
       continue;
     }
     SplitKeepingEmpty(separator, field, deck.Params);
-    body.append(ExpandTemplate(s[kInnerHead], deck.Params, deck.DefaultParams));
-    body.append(deck.Params.At(0));
-    body.append(ExpandTemplate(s[kInnerFoot], deck.Params, deck.DefaultParams));
+    page.append(ExpandTemplate(s[kInnerHead], deck.Params, deck.DefaultParams));
+    page.append(deck.Params.At(0));
+    page.append(ExpandTemplate(s[kInnerFoot], deck.Params, deck.DefaultParams));
   }
-  SplitKeepingEmpty(separator, deck.CardFields.At(last), deck.Params);
-
-  std::string head = ExpandTemplate(s[kOuterHead], deck.Params, deck.DefaultParams);
-  std::string foot = ExpandTemplate(s[kOuterFoot], deck.Params, deck.DefaultParams);
-  std::string page;
-  page.reserve(head.size() + body.size() + foot.size());
-  page.append(head).append(body).append(foot);
+  page.append(foot);
+  deck.Params = std::move(lastParams);
   return page;
 }
 
