@@ -14,7 +14,9 @@ bool HasPlaceholderMark(std::string_view text) {
 }
 
 std::string Placeholder(int32_t i) {
-  return "$" + DecimalText(i);
+  std::string placeholder(1, '$');
+  placeholder += DecimalText(i);
+  return placeholder;
 }
 
 }  // namespace
