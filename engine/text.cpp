@@ -111,66 +111,62 @@ std::size_t FindOutsideTrails932(std::string_view pattern, std::string_view text
   return std::string_view::npos;
 }
 
-// Searches successive remainders of one text, each as a text of its own, as ReplaceAll and the
-// splits do. The zero byte that ends the searchable part is found once, not once per remainder,
-// and the candidates of each 64 bytes once, not once per remainder.
-class RemainderSearch {
- public:
-  RemainderSearch(std::string_view text, std::string_view pattern)
-      : searchable_(UpToZero(text)), pattern_(UpToZero(pattern)) {}
+// Walks the successive remainders of `text` as ReplaceAll and the splits do: finds the first
+// occurrence of `pattern` in the remainder (a text of its own, so its runs of lead bytes begin at
+// its start), calls `onMatch(p)` with its index in `text`, and goes on with the remainder that
+// begins `consume` bytes after it. The text ends at its first zero byte, and so does the pattern.
+// Short patterns are found through the candidate masks of 64 bytes at a time, each mask made once
+// for all the remainders that pass through it.
+template <class OnMatch>
+void ForEachRemainderMatch(std::string_view text, std::string_view pattern, std::size_t consume,
+                           OnMatch&& onMatch) {
+  const std::string_view searchable = UpToZero(text);
+  pattern = UpToZero(pattern);
+  const std::size_t n = searchable.size(), m = pattern.size();
+  if (m == 0 || m > n) return;
+  const auto* t = reinterpret_cast<const unsigned char*>(searchable.data());
 
-  // Index (into the whole text) of the first match in the remainder that begins at `start`, or
-  // npos.
-  std::size_t Next(std::size_t start) {
-    if (pattern_.empty() || start >= searchable_.size()) return std::string_view::npos;
-    if (pattern_.size() > kBlockPatternMax) {
-      std::string_view remainder = searchable_.substr(start);
+  if (m > kBlockPatternMax) {
+    for (std::size_t start = 0; start < n;) {
       LeadRunMemo memo;
-      std::size_t p = FindFrom(pattern_, remainder, 0, memo);
-      return p == std::string_view::npos ? p : start + p;
+      std::size_t p = FindFrom(pattern, searchable.substr(start), 0, memo);
+      if (p == std::string_view::npos) return;
+      onMatch(start + p);
+      start += p + consume;
     }
-    const auto* t = reinterpret_cast<const unsigned char*>(searchable_.data());
-    LeadRunMemo memo{start, 0};  // the remainder's runs of lead bytes begin at its start
-    std::size_t from = start;
-    while (true) {
-      std::size_t p = NextCandidate(from);
-      if (p == std::string_view::npos) return p;
-      if (RestMatches(searchable_.data() + p, pattern_) &&
-          (!g_rule.mode || (LeadRunBefore(t, p, memo) & 1) == 0)) {
-        return p;
-      }
-      from = p + 1;
-    }
+    return;
   }
 
- private:
-  // The lowest position at or after `from` where the pattern's first two bytes (or its only one)
-  // occur and the whole pattern fits, or npos.
-  std::size_t NextCandidate(std::size_t from) {
-    const std::size_t m = pattern_.size(), n = searchable_.size();
-    if (m > n) return std::string_view::npos;
-    const std::size_t end = n - m + 1;
-    while (from < end) {
-      if (!haveBlock_ || from < blockBase_ || from - blockBase_ >= 64) {
-        char pad[80];
-        blockBase_ = from;
-        blockBits_ = CandidateBits(BlockAt(searchable_, from, pad), pattern_,
-                                   std::min<std::size_t>(64, end - from));
-        haveBlock_ = true;
-      }
-      const uint64_t ahead = blockBits_ >> (from - blockBase_);
-      if (ahead != 0) return from + static_cast<std::size_t>(std::countr_zero(ahead));
-      from = blockBase_ + 64;
+  const std::size_t end = n - m + 1;  // where a match could begin: below end
+  const bool doubleByte = g_rule.mode;
+  std::size_t start = 0;
+  LeadRunMemo memo{0, 0};
+  char pad[80];
+  for (std::size_t base = 0; base < end; base += 64) {
+    if (start - base >= 64 && start > base) {
+      base = start - (start - base) % 64;  // the block that holds `start`
+      if (base >= end) return;
     }
-    return std::string_view::npos;
+    uint64_t bits = CandidateBits(BlockAt(searchable, base, pad), pattern,
+                                  std::min<std::size_t>(64, end - base));
+    if (start > base) bits &= ~uint64_t{0} << (start - base);
+    while (bits != 0) {
+      const std::size_t p = base + static_cast<std::size_t>(std::countr_zero(bits));
+      bits &= bits - 1;
+      if (!RestMatches(searchable.data() + p, pattern)) continue;
+      // Only a lead byte right before a candidate can make it a trail position.
+      if (doubleByte && p > start && g_rule.lead[t[p - 1]] && (LeadRunBefore(t, p, memo) & 1)) {
+        continue;
+      }
+      onMatch(p);
+      start = p + consume;
+      if (start >= n) return;
+      memo = {start, 0};
+      if (start - base >= 64) break;
+      bits &= ~uint64_t{0} << (start - base);
+    }
   }
-
-  std::string_view searchable_;
-  std::string_view pattern_;
-  bool haveBlock_ = false;
-  std::size_t blockBase_ = 0;
-  uint64_t blockBits_ = 0;  // candidates in [blockBase_, blockBase_ + 64)
-};
+}
 
 [[noreturn]] void ThrowOpenError(const std::string& fileName) {
   throw Error("ファイル " + fileName + " は開けません");
@@ -266,15 +262,12 @@ std::string ReplaceAll(std::string_view text, std::string_view pattern,
     room += CountBytes(text, pattern[0], pattern[0]) * (replacement.size() - pattern.size());
   }
   ReserveFresh(result, room);
-  RemainderSearch search(text, pattern);
   std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t p = search.Next(start);
-    if (p == std::string_view::npos) break;
-    result.append(text.substr(start, p - start));
+  ForEachRemainderMatch(text, pattern, pattern.size(), [&](std::size_t p) {
+    result.append(text.data() + start, p - start);
     result.append(replacement);
     start = p + pattern.size();
-  }
+  });
   if (start < text.size()) result.append(text.substr(start));
   return result;
 }
@@ -292,14 +285,11 @@ void CutPieces(std::string_view separator, std::string work, TextList& list) {
   std::vector<TextList::Span> spans;
   // Every piece ends where a separator begins, with its first byte: room for all at once.
   ReserveFresh(spans, CountBytes(work, separator[0], separator[0]));
-  RemainderSearch search(work, separator);
   std::size_t start = 0;
-  while (true) {
-    std::size_t p = search.Next(start);
-    if (p == std::string_view::npos) break;
+  ForEachRemainderMatch(work, separator, separator.size(), [&](std::size_t p) {
     spans.push_back({static_cast<uint32_t>(start), static_cast<uint32_t>(p - start)});
     start = p + separator.size();
-  }
+  });
   list.Assign(std::move(work), std::move(spans));
 }
 
