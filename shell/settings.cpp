@@ -190,6 +190,13 @@ std::string WithValue(std::string_view text, std::string_view section, std::stri
   return result;
 }
 
+// A CR inside a value reads back unchanged; a line feed or a zero byte would break the line, and
+// a CR at the end would be read as part of the line end.
+bool IsStorableValue(std::string_view value) {
+  return value.find_first_of(std::string_view("\n\0", 2)) == std::string_view::npos &&
+         (value.empty() || value.back() != '\r');
+}
+
 // A name or value that the reader would not give back as written.
 bool CanWrite(std::string_view section, std::string_view key, std::string_view value) {
   auto hasBreak = [](std::string_view s) {
@@ -202,8 +209,7 @@ bool CanWrite(std::string_view section, std::string_view key, std::string_view v
   }
   if (keyName.empty() || hasBreak(key) || key.find('=') != std::string_view::npos) return false;
   if (keyName.front() == '[' || keyName.front() == ';' || keyName.front() == '#') return false;
-  // A CR inside a value reads back unchanged; only a line feed or a zero byte would break it.
-  return value.find_first_of(std::string_view("\n\0", 2)) == std::string_view::npos;
+  return IsStorableValue(value);
 }
 
 // ---- File access -------------------------------------------------------------------------------
@@ -602,12 +608,17 @@ void SaveSettings(SettingsFile& settings, SettingsWindow& window, const ShellSet
   // A file name with a line break (possible here, not where the format comes from) cannot be
   // stored; forgetting it beats a close that fails every time.
   const std::string& fileName = values.FileName;
-  bool storable = fileName.find_first_of(std::string_view("\n\0", 2)) == std::string::npos;
-  settings.WriteText("Main", "FileName", storable ? fileName : std::string());
-  settings.WriteText("HTML", "OuterHead", values.Templates.OuterHead);
-  settings.WriteText("HTML", "OuterFoot", values.Templates.OuterFoot);
-  settings.WriteText("HTML", "InnerHead", values.Templates.InnerHead);
-  settings.WriteText("HTML", "InnerFoot", values.Templates.InnerFoot);
+  settings.WriteText("Main", "FileName", IsStorableValue(fileName) ? fileName : std::string());
+  // A template read from a file with LF line ends may end in CR; written back it would lose it
+  // anyway, so it is stored without, rather than failing every close.
+  auto storable = [](std::string text) {
+    while (!text.empty() && text.back() == '\r') text.pop_back();
+    return text;
+  };
+  settings.WriteText("HTML", "OuterHead", storable(values.Templates.OuterHead));
+  settings.WriteText("HTML", "OuterFoot", storable(values.Templates.OuterFoot));
+  settings.WriteText("HTML", "InnerHead", storable(values.Templates.InnerHead));
+  settings.WriteText("HTML", "InnerFoot", storable(values.Templates.InnerFoot));
 }
 
 void SaveSettings(SettingsWindow& window, const ShellSettings& values) {

@@ -353,6 +353,8 @@ TEST_F(SettingsTest, UnstorableTextIsRefusedAndLeavesTheFileAlone) {
   const std::vector<std::vector<std::string>> refused = {
       {"Main", "FileName", "a\n[Main]\nTop=9"},
       {"Main", "FileName", std::string("a\0b", 3)},
+      {"Main", "FileName", "abc\r"},
+      {"Main", "FileName", "\r"},
       {"Ma]in", "Key", "v"},
       {"Main", "K=ey", "v"},
       {"Main", " ", "v"},
@@ -366,8 +368,10 @@ TEST_F(SettingsTest, UnstorableTextIsRefusedAndLeavesTheFileAlone) {
   FakeWindow window;
   ShellSettings values = LoadSettings(settings, window);
   values.FileName = "/decks/two\nlines.txt";
+  values.Templates.InnerHead = "<p>\r";
   SaveSettings(settings, window, values);
   EXPECT_EQ(settings.ReadText("Main", "FileName", "-"), "");
+  EXPECT_EQ(settings.ReadText("HTML", "InnerHead", "-"), "<p>");
 }
 
 TEST_F(SettingsTest, LinkedFileStaysLinkedAndKeepsItsMode) {
