@@ -70,9 +70,10 @@ wxString JapaneseFace(const char* face) {
 wxFont ButtonFont(const wxWindow& window) {
   const int dpi = window.GetDPI().y > 0 ? window.GetDPI().y : 96;
   const int pixels = (12 * dpi + 48) / 96;
-  return wxFont(wxFontInfo(wxSize(0, pixels))
-                    .FaceName(JapaneseFace(kButtonFace))
-                    .Encoding(wxFONTENCODING_SHIFT_JIS));
+  // An absolute size in the platform's own font description: the em is exactly that many pixels.
+  wxFont font(wxFontInfo(9).Encoding(wxFONTENCODING_SHIFT_JIS));
+  font.SetNativeFontInfo(JapaneseFace(kButtonFace) + wxString::Format(", %dpx", pixels));
+  return font;
 }
 
 wxImage LoadPng(const tavrin::artwork::File& file) {
@@ -125,6 +126,12 @@ int KeyCodeOf(guint keyval) {
                  ? std::toupper(static_cast<int>(keyval))
                  : 0;
   }
+}
+
+// Every key offered to the view passes here first, before the view's own handling.
+gboolean KeyOfferedToView(GtkWidget*, GdkEventKey* key, gpointer data) {
+  static_cast<TForm1*>(data)->NoteKeyOfferedToView(key->time, key->keyval);
+  return FALSE;
 }
 
 // The view hands back a key that it did not take by sending the same key event once more; at its
@@ -237,7 +244,19 @@ TForm1::TForm1()
   Bind(wxEVT_CHAR_HOOK, &TForm1::OnCharHook, this);
   Bind(EVT_KEY_LEFT_BY_VIEW, &TForm1::OnKeyLeftByView, this);
   if (auto* view = static_cast<GtkWidget*>(WebBrowser1->GetNativeBackend())) {
+    g_signal_connect(view, "key-press-event", G_CALLBACK(KeyOfferedToView), this);
     g_signal_connect_after(view, "key-press-event", G_CALLBACK(KeyLeftByView), this);
+    // The toolkit wraps the view in scrolling containers of its own; the focus belongs to the view
+    // itself, which takes keys first and hands back those it leaves.
+    for (GtkWidget* wrapper = gtk_widget_get_parent(view);
+         wrapper != nullptr && wrapper != static_cast<GtkWidget*>(GetHandle());
+         wrapper = gtk_widget_get_parent(wrapper)) {
+      if (wrapper == static_cast<GtkWidget*>(WebBrowser1->GetHandle())) {
+        gtk_widget_set_can_focus(wrapper, FALSE);
+        break;
+      }
+      gtk_widget_set_can_focus(wrapper, FALSE);
+    }
   }
 }
 
@@ -298,7 +317,7 @@ void TForm1::OnActivate(wxActivateEvent& event) {
   // Until now size and move events told of the window manager's first placement, not of the user's.
   trackPlacement_ = true;
   // The first control in tab order takes the focus as the window first becomes active.
-  WebBrowser1->SetFocus();
+  FocusView();
   FormActivate();
 }
 
@@ -369,12 +388,31 @@ void TForm1::FormClose(wxCloseEvent& event) {
   Destroy();
 }
 
+void TForm1::FocusView() {
+  if (auto* view = static_cast<GtkWidget*>(WebBrowser1->GetNativeBackend())) {
+    gtk_widget_grab_focus(view);
+  } else {
+    WebBrowser1->SetFocus();
+  }
+}
+
 bool TForm1::ViewHasFocus() const {
   auto* view = static_cast<GtkWidget*>(WebBrowser1->GetNativeBackend());
   return view != nullptr && gtk_widget_is_focus(view);
 }
 
+void TForm1::NoteKeyOfferedToView(std::uint32_t time, std::uint32_t keyval) {
+  viewKeyTime_ = time;
+  viewKeyval_ = keyval;
+}
+
 void TForm1::OnCharHook(wxKeyEvent& event) {
+  // The view moves the focus out by itself at the end of its Tab order, and then still hands the
+  // key back; by now it reaches the control that got the focus, and must not move it once more.
+  if (static_cast<std::uint32_t>(event.GetTimestamp()) == viewKeyTime_ &&
+      event.GetRawKeyCode() == viewKeyval_) {
+    return;
+  }
   // Keys go to the view first while it has the focus; those it leaves come back through
   // KeyLeftByView.
   if (ViewHasFocus()) {
@@ -478,7 +516,11 @@ void TForm1::MoveFocus(int step) {
   }
   const int count = static_cast<int>(order.size());
   const int next = (static_cast<int>(at) + step + count) % count;
-  order[next]->SetFocus();
+  if (next == 0) {
+    FocusView();
+  } else {
+    order[next]->SetFocus();
+  }
 }
 
 TForm1* StartMainWindow() {

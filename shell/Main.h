@@ -55,6 +55,12 @@ class TForm1 : public wxFrame {
   // Errors of the button pressed pass through.
   bool PressForKey(int keyCode, int modifiers, wxWindow* focused);
 
+  // Whether the keyboard focus is inside the HTML view.
+  bool ViewHasFocus() const;
+
+  // Records the key (time stamp and key value of the platform's event) last offered to the view.
+  void NoteKeyOfferedToView(std::uint32_t time, std::uint32_t keyval);
+
  private:
   class Placement;
 
@@ -77,7 +83,7 @@ class TForm1 : public wxFrame {
   void RunAsHandler(void (TForm1::*step)());
   void Press(wxButton* button);
   void MoveFocus(int step);
-  bool ViewHasFocus() const;
+  void FocusView();
   void TrackNormalPlacement();
 
   tavrin::ShellSettings settings_;
@@ -90,6 +96,8 @@ class TForm1 : public wxFrame {
   bool trackPlacement_ = false;
   bool shown_ = false;
   bool activated_ = false;
+  std::uint32_t viewKeyTime_ = 0;
+  std::uint32_t viewKeyval_ = 0;
   std::unique_ptr<Placement> placement_;
 };
 

@@ -1,0 +1,51 @@
+// In-process harness of the window tests: wxWidgets running inside a GoogleTest program on the
+// display that with-display.sh provides, real key events through the X server, the view's page
+// read back from the view, and message boxes recorded instead of shown.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <wx/string.h>
+
+class wxWebView;
+class wxWindow;
+
+namespace gui {
+
+// Runs the event loop until `done` holds or `timeout` has passed; returns whether `done` held.
+bool PumpUntil(const std::function<bool()>& done,
+               std::chrono::milliseconds timeout = std::chrono::seconds(10));
+// Runs the event loop for `span`.
+void PumpFor(std::chrono::milliseconds span);
+
+// The document that the view holds, read back from the view itself.
+wxString PageSource(wxWebView& view);
+// Runs the event loop until the view holds `page` and has finished loading; returns whether it did.
+bool WaitForPage(wxWebView& view, const wxString& page);
+
+// One key typed through the X server (XTest), with wxMOD_* modifiers, then the loop run briefly so
+// that it is delivered.
+void Type(int keyCode, int modifiers = 0);
+
+// A message box that the program asked for.
+struct MessageBox {
+  wxWindow* owner;
+  wxString text;
+  wxString caption;
+  long style;
+};
+// The boxes recorded since the last call, which empties the record.
+std::vector<MessageBox> TakeMessageBoxes();
+
+// Path of the settings file that the program under test uses (its folder is created).
+std::string SettingsPath();
+// Path of a file of tests/data.
+std::string DataFile(const std::string& name);
+// Whole contents of a file; empty when it cannot be read.
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& contents);
+
+}  // namespace gui

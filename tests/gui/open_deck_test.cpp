@@ -1,0 +1,43 @@
+// The deck named on the command line.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "shell/open_deck.h"
+
+namespace {
+
+void SetArguments(const std::vector<const char*>& argv) {
+  tavrin::SetCommandLine(static_cast<int>(argv.size()), argv.data());
+}
+
+TEST(CommandLine, TheFirstArgumentAfterTheProgramNameAsGiven) {
+  SetArguments({"tavrin"});
+  EXPECT_EQ(tavrin::GetStartupFileName(), "");
+  SetArguments({"tavrin", "my decks/words.txt", "ignored"});
+  EXPECT_EQ(tavrin::GetStartupFileName(), "my decks/words.txt");
+  SetArguments({"tavrin", "\x93\xfa.txt"});  // bytes, not necessarily UTF-8
+  EXPECT_EQ(tavrin::GetStartupFileName(), "\x93\xfa.txt");
+  SetArguments({});
+  EXPECT_EQ(tavrin::GetStartupFileName(), "");
+}
+
+TEST(CommandLine, ReplacesTheFileNameOnlyWithAnExistingFile) {
+  const std::string deck = std::string(TAVRIN_TEST_DATA) + "/gui-animals.txt";
+  std::string fileName = "from-settings.txt";
+  SetArguments({"tavrin", "/no/such/deck.txt"});
+  tavrin::TakeCommandLine(fileName);
+  EXPECT_EQ(fileName, "from-settings.txt");
+  SetArguments({"tavrin", TAVRIN_TEST_DATA});  // a folder is no deck
+  tavrin::TakeCommandLine(fileName);
+  EXPECT_EQ(fileName, "from-settings.txt");
+  SetArguments({"tavrin", deck.c_str()});
+  tavrin::TakeCommandLine(fileName);
+  EXPECT_EQ(fileName, deck);
+  SetArguments({"tavrin"});
+  tavrin::TakeCommandLine(fileName);
+  EXPECT_EQ(fileName, deck);
+}
+
+}  // namespace
