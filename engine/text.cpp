@@ -155,15 +155,16 @@ void ForEachRemainderMatch(std::string_view text, std::string_view pattern, std:
       bits &= bits - 1;
       if (!RestMatches(searchable.data() + p, pattern)) continue;
       // Only a lead byte right before a candidate can make it a trail position.
-      if (doubleByte && p > start && g_rule.lead[t[p - 1]] && (LeadRunBefore(t, p, memo) & 1)) {
-        continue;
+      if (doubleByte && p > start && g_rule.lead[t[p - 1]]) {
+        // The memo belongs to an earlier remainder until a lookup in this one sets it.
+        if (memo.pos < start) memo = {start, 0};
+        if (LeadRunBefore(t, p, memo) & 1) continue;
       }
       onMatch(p);
       start = p + consume;
       if (start >= n) return;
-      memo = {start, 0};
       if (start - base >= 64) break;
-      bits &= ~uint64_t{0} << (start - base);
+      if (consume > 1) bits &= ~uint64_t{0} << (start - base);
     }
   }
 }
