@@ -66,14 +66,11 @@ wxString JapaneseFace(const char* face) {
   return result;
 }
 
-// The buttons' font: character height 12 pixels at 96 dots per inch, in proportion elsewhere.
-wxFont ButtonFont(const wxWindow& window) {
-  const int dpi = window.GetDPI().y > 0 ? window.GetDPI().y : 96;
-  const int pixels = (12 * dpi + 48) / 96;
-  // An absolute size in the platform's own font description: the em is exactly that many pixels.
-  wxFont font(wxFontInfo(9).Encoding(wxFONTENCODING_SHIFT_JIS));
-  font.SetNativeFontInfo(JapaneseFace(kButtonFace) + wxString::Format(", %dpx", pixels));
-  return font;
+// The buttons' font: character height 12 pixels at 96 dots per inch, that is 9 points, which the
+// platform turns into pixels at the screen's resolution, so that it scales in proportion.
+wxFont ButtonFont() {
+  return wxFont(
+      wxFontInfo(9.0).FaceName(JapaneseFace(kButtonFace)).Encoding(wxFONTENCODING_SHIFT_JIS));
 }
 
 wxImage LoadPng(const tavrin::artwork::File& file) {
@@ -217,7 +214,7 @@ TForm1::TForm1()
   SetPicture(BitBtnOK, tavrin::artwork::kOkPicture);
   SetPicture(BitBtnZ, tavrin::artwork::kBackPicture);
   SetPicture(BitBtnX, tavrin::artwork::kQuitPicture);
-  const wxFont font = ButtonFont(*this);
+  const wxFont font = ButtonFont();
   for (wxButton* button : {ButtonO, ButtonS, BitBtnOK, BitBtnZ, BitBtnX}) {
     button->SetFont(font);
     button->SetForegroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_WINDOWTEXT));
