@@ -245,14 +245,13 @@ TForm1::TForm1()
     g_signal_connect_after(view, "key-press-event", G_CALLBACK(KeyLeftByView), this);
     // The toolkit wraps the view in scrolling containers of its own; the focus belongs to the view
     // itself, which takes keys first and hands back those it leaves.
-    for (GtkWidget* wrapper = gtk_widget_get_parent(view);
-         wrapper != nullptr && wrapper != static_cast<GtkWidget*>(GetHandle());
-         wrapper = gtk_widget_get_parent(wrapper)) {
-      if (wrapper == static_cast<GtkWidget*>(WebBrowser1->GetHandle())) {
+    auto* outer = static_cast<GtkWidget*>(WebBrowser1->GetHandle());
+    if (outer != view && gtk_widget_is_ancestor(view, outer)) {
+      for (GtkWidget* wrapper = gtk_widget_get_parent(view); wrapper != outer;
+           wrapper = gtk_widget_get_parent(wrapper)) {
         gtk_widget_set_can_focus(wrapper, FALSE);
-        break;
       }
-      gtk_widget_set_can_focus(wrapper, FALSE);
+      gtk_widget_set_can_focus(outer, FALSE);
     }
   }
 }
