@@ -1,7 +1,9 @@
 #include "engine/compose.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 #include "engine/scan.h"
 
@@ -9,35 +11,107 @@ namespace tavrin {
 
 namespace {
 
-bool HasPlaceholderMark(std::string_view text) {
-  return std::memchr(text.data(), '$', text.size()) != nullptr;
-}
-
 std::string Placeholder(int32_t i) {
   std::string placeholder(1, '$');
   placeholder += DecimalText(i);
   return placeholder;
 }
 
+// Where "$" and the digits of a number stand in a text: for each number from 1 to `highest`, how
+// many times its placeholder may match (a "$" at the second byte of a double-byte character is
+// counted although it never matches). Lets ExpandTemplate pass over the numbers that cannot occur
+// instead of searching the whole text once for every parameter.
+class PlaceholderCensus {
+ public:
+  PlaceholderCensus(std::string_view text, int32_t highest) : highest_(highest) { Take(text); }
+
+  void Take(std::string_view text) {
+    counts_.clear();
+    const char* d = text.data();
+    const std::size_t n = text.size();
+    for (std::size_t i = 0; i < n; ++i) {
+      const void* mark = std::memchr(d + i, '$', n - i);
+      if (mark == nullptr) break;
+      i = static_cast<std::size_t>(static_cast<const char*>(mark) - d);
+      // "$12" holds the placeholders of 1 and of 12; "$05" holds only that of 0.
+      int64_t number = 0;
+      for (std::size_t k = i + 1; k < n && d[k] >= '0' && d[k] <= '9'; ++k) {
+        number = number * 10 + (d[k] - '0');
+        if (number > highest_) break;
+        counts_.emplace_back(static_cast<int32_t>(number), 1);
+        if (number == 0) break;
+      }
+    }
+    std::sort(counts_.begin(), counts_.end());
+    // Merge equal numbers into one entry with their count.
+    std::size_t out = 0;
+    for (std::size_t i = 0; i < counts_.size(); ++i) {
+      if (out > 0 && counts_[out - 1].first == counts_[i].first) {
+        ++counts_[out - 1].second;
+      } else {
+        counts_[out++] = counts_[i];
+      }
+    }
+    counts_.resize(out);
+  }
+
+  // How many times the placeholder of `number` may match.
+  uint64_t Count(int32_t number) const {
+    auto it = std::lower_bound(counts_.begin(), counts_.end(), std::make_pair(number, uint64_t{0}));
+    return it != counts_.end() && it->first == number ? it->second : 0;
+  }
+
+ private:
+  int32_t highest_;
+  std::vector<std::pair<int32_t, uint64_t>> counts_;
+};
+
+// Replaces the placeholder of `number` in `result` by `value`, unless it cannot occur. Throws
+// when the text could grow past the largest page.
+void Substitute(std::string& result, PlaceholderCensus& census, int32_t number,
+                std::string_view value) {
+  const uint64_t count = census.Count(number);
+  if (count == 0) return;
+  const std::string placeholder = Placeholder(number);
+  if (value.size() > placeholder.size()) {
+    const uint64_t bound = result.size() + count * (value.size() - placeholder.size());
+    if (bound > PageSizeLimit()) {
+      throw Error("ページが " + std::to_string(PageSizeLimit()) +
+                  " バイトを超えるため表示できません");
+    }
+  }
+  result = ReplaceAll(result, placeholder, value);
+  census.Take(result);
+}
+
+std::size_t g_pageSizeLimit = std::size_t{256} << 20;
+
 }  // namespace
+
+std::size_t PageSizeLimit() {
+  return g_pageSizeLimit;
+}
+void SetPageSizeLimit(std::size_t bytes) {
+  g_pageSizeLimit = bytes;
+}
 
 std::string ExpandTemplate(std::string_view tmpl, const TextList& params,
                            const TextList& defaults) {
   std::string result(tmpl);
-  // Values are inserted only where a placeholder stands, so a text without "$" stays as it is.
-  if (!HasPlaceholderMark(result)) return result;
   const int32_t paramCount = params.Count();
   const int32_t defaultCount = defaults.Count();
-  for (int32_t i = 1; i < paramCount && HasPlaceholderMark(result); ++i) {
+  PlaceholderCensus census(result, std::max(paramCount, defaultCount) - 1);
+  for (int32_t i = 1; i < paramCount; ++i) {
     std::string_view value = params.At(i);
     if (!value.empty()) {
-      result = ReplaceAll(result, Placeholder(i), value);
+      Substitute(result, census, i, value);
     } else if (i < defaultCount) {
-      result = ReplaceAll(result, Placeholder(i), defaults.At(i));
+      Substitute(result, census, i, defaults.At(i));
     }
   }
-  for (int32_t i = paramCount; i < defaultCount && HasPlaceholderMark(result); ++i) {
-    result = ReplaceAll(result, Placeholder(i), defaults.At(i));
+  for (int32_t i = paramCount; i < defaultCount; ++i) {
+    // From 0 when the text split into nothing: "$0" then takes the first default.
+    Substitute(result, census, i, defaults.At(i));
   }
   return result;
 }

@@ -2,6 +2,7 @@
 // and the parameters that follow each field's comment introducer.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -9,6 +10,12 @@
 #include "engine/text.h"
 
 namespace tavrin {
+
+// The largest page, in bytes, that composition builds (256 MiB unless set): a template whose
+// placeholders would expand past it raises Error "ページが %d バイトを超えるため表示できません"
+// instead of exhausting memory.
+std::size_t PageSizeLimit();
+void SetPageSizeLimit(std::size_t bytes);
 
 // `tmpl` with its placeholders "$1", "$2", ... substituted from `params` (entry 0 is the visible
 // text and is not used) and, for empty or missing parameters, from `defaults`. Substitution is

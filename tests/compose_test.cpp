@@ -92,6 +92,32 @@ TEST_F(ComposeTest, WithoutAnyEntryDefaultsStartAtZero) {
   EXPECT_EQ(ExpandTemplate("<$0 $1 $2>", TextList(), List({"d0", "d1"})), "<d0 d1 $2>");
 }
 
+TEST_F(ComposeTest, PlaceholdersFormedByReplacementAreStillFound) {
+  TextList none;
+  // A value ending in "$" meets the digits after the placeholder it replaced.
+  EXPECT_EQ(ExpandTemplate("$12", List({"b", "x$", "two"}), none), "xtwo");
+  EXPECT_EQ(ExpandTemplate("$1$2", List({"b", "$", "", "z"}), none), "$$2");
+  EXPECT_EQ(ExpandTemplate("$15", List({"b", "$", "", "", "", "five"}), none), "five");
+  EXPECT_EQ(ExpandTemplate("<$05>", TextList(), List({"zero", "d1"})), "<zero5>");
+}
+
+TEST_F(ComposeTest, PageThatWouldOutgrowTheLimitIsAnErrorNotAnExhaustedMemory) {
+  const std::size_t saved = PageSizeLimit();
+  SetPageSizeLimit(1 << 20);
+  // Each default doubles the text of the one before: 2^30 bytes of "x" at the end.
+  std::string defaults = "#$2$2";
+  for (int i = 3; i <= 31; ++i) defaults += "#$" + std::to_string(i) + "$" + std::to_string(i);
+  defaults += "#x";
+  TextList list;
+  SplitKeepingEmpty("#", defaults, list);
+  EXPECT_EQ(ErrorOf([&] { ExpandTemplate("$1", List({"b"}), list); }),
+            "ページが 1048576 バイトを超えるため表示できません");
+  // Just under the limit is fine.
+  EXPECT_EQ(ExpandTemplate("$1", List({"b", std::string((1 << 20) - 2, 'v')}), TextList()).size(),
+            std::size_t{(1 << 20) - 2});
+  SetPageSizeLimit(saved);
+}
+
 // ---- Single-field page ------------------------------------------------------------------------
 
 TEST_F(ComposeTest, SingleFieldPageJoinsHeadsAndFootsBeforeExpanding) {
