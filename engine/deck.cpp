@@ -5,10 +5,6 @@
 #include "engine/compose.h"
 #include "engine/scan.h"
 
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-#include <immintrin.h>
-#endif
-
 namespace tavrin {
 
 const std::array<const char*, kDeckSettingCount> kDeckSettingKeys = {
@@ -74,8 +70,7 @@ bool IsValidUtf8Bytewise(const unsigned char* s, std::size_t n) {
   return true;
 }
 
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-#define TAVRIN_UTF8_AVX2 1
+#if defined(TAVRIN_AVX2_DISPATCH)
 
 // For each byte of the block `input`, the byte N places before it (from the block `previous`
 // where that lies before `input`).
@@ -182,21 +177,13 @@ __attribute__((target("avx2"))) bool IsValidUtf8Avx2(const unsigned char* s, std
   error = _mm256_or_si256(error, incomplete);
   return _mm256_testz_si256(error, error) != 0;
 }
-
-bool HasAvx2() {
-  static const bool has = [] {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") != 0;
-  }();
-  return has;
-}
 #endif
 
 }  // namespace
 
 bool IsValidUtf8(std::string_view bytes) {
   const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
-#if defined(TAVRIN_UTF8_AVX2)
+#if defined(TAVRIN_AVX2_DISPATCH)
   if (bytes.size() >= 64 && HasAvx2()) return IsValidUtf8Avx2(s, bytes.size());
 #endif
   return IsValidUtf8Bytewise(s, bytes.size());

@@ -17,6 +17,11 @@
 #if defined(__linux__)
 #include <sys/mman.h>
 #endif
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+// Hot loops come also in an AVX2 build, chosen when the processor has it.
+#define TAVRIN_AVX2_DISPATCH 1
+#endif
 
 namespace tavrin {
 
@@ -217,11 +222,53 @@ inline const char* BlockAt(std::string_view text, std::size_t base, char (&pad)[
 
 // Bits of the positions of `block` where `pattern` (one byte or more) has its first two bytes, or
 // its only one; only the lowest `limit` (1 to 64) positions count.
+template <uint64_t (*Equal)(const char*, char) = EqualBits>
 inline uint64_t CandidateBits(const char* block, std::string_view pattern, std::size_t limit) {
-  uint64_t bits = EqualBits(block, pattern[0]);
-  if (pattern.size() >= 2) bits &= EqualBits(block + 1, pattern[1]);
+  uint64_t bits = Equal(block, pattern[0]);
+  if (pattern.size() >= 2) bits &= Equal(block + 1, pattern[1]);
   if (limit < 64) bits &= (uint64_t{1} << limit) - 1;
   return bits;
 }
+
+#if defined(TAVRIN_AVX2_DISPATCH)
+// True when the processor runs AVX2 instructions.
+inline bool HasAvx2() {
+  static const bool has = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") != 0;
+  }();
+  return has;
+}
+
+// EqualBits and Lead932Bits, 32 bytes at a time.
+__attribute__((target("avx2"))) inline uint64_t EqualBitsAvx2(const char* d, char b) {
+  const __m256i vb = _mm256_set1_epi8(b);
+  uint64_t bits = 0;
+  for (int k = 0; k < 2; ++k) {
+    __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + 32 * k));
+    bits |=
+        static_cast<uint64_t>(static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, vb))))
+        << (32 * k);
+  }
+  return bits;
+}
+
+__attribute__((target("avx2"))) inline uint64_t Lead932BitsAvx2(const char* d) {
+  const __m256i low1 = _mm256_set1_epi8(static_cast<char>(0x81));
+  const __m256i span1 = _mm256_set1_epi8(0x9F - 0x81);
+  const __m256i low2 = _mm256_set1_epi8(static_cast<char>(0xE0));
+  const __m256i span2 = _mm256_set1_epi8(0xFC - 0xE0);
+  uint64_t bits = 0;
+  for (int k = 0; k < 2; ++k) {
+    __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + 32 * k));
+    __m256i a = _mm256_sub_epi8(v, low1);
+    __m256i b = _mm256_sub_epi8(v, low2);
+    __m256i in = _mm256_or_si256(_mm256_cmpeq_epi8(_mm256_min_epu8(a, span1), a),
+                                 _mm256_cmpeq_epi8(_mm256_min_epu8(b, span2), b));
+    bits |= static_cast<uint64_t>(static_cast<uint32_t>(_mm256_movemask_epi8(in))) << (32 * k);
+  }
+  return bits;
+}
+#endif
 
 }  // namespace tavrin

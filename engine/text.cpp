@@ -92,7 +92,8 @@ bool RestMatches(const char* at, std::string_view pattern) {
 // is not at a trail position, under the code page 932 rule: the trail positions of each 64 bytes
 // are worked out together from the runs of lead bytes, so that a text of lead bytes with a
 // candidate at every other position costs no more than any other text.
-std::size_t FindOutsideTrails932(std::string_view pattern, std::string_view text) {
+template <uint64_t (*Lead)(const char*), uint64_t (*Equal)(const char*, char)>
+inline std::size_t FindOutsideTrails932With(std::string_view pattern, std::string_view text) {
   const std::size_t n = text.size(), m = pattern.size();
   if (m > n) return std::string_view::npos;
   const std::size_t end = n - m + 1;  // where a match could begin: below end
@@ -100,8 +101,9 @@ std::size_t FindOutsideTrails932(std::string_view pattern, std::string_view text
   LeadRunCarry carry;
   for (std::size_t base = 0; base < end; base += 64) {
     const char* block = BlockAt(text, base, pad);
-    const uint64_t trail = TrailBits(Lead932Bits(block), carry);
-    uint64_t accept = CandidateBits(block, pattern, std::min<std::size_t>(64, end - base)) & ~trail;
+    const uint64_t trail = TrailBits(Lead(block), carry);
+    uint64_t accept =
+        CandidateBits<Equal>(block, pattern, std::min<std::size_t>(64, end - base)) & ~trail;
     while (accept != 0) {
       const std::size_t p = base + static_cast<std::size_t>(std::countr_zero(accept));
       if (RestMatches(text.data() + p, pattern)) return p;
@@ -109,6 +111,21 @@ std::size_t FindOutsideTrails932(std::string_view pattern, std::string_view text
     }
   }
   return std::string_view::npos;
+}
+
+#if defined(TAVRIN_AVX2_DISPATCH)
+// The same loop built for AVX2 (flatten: the masks are made inline, 32 bytes at a time).
+__attribute__((target("avx2"), flatten)) std::size_t FindOutsideTrails932Avx2(
+    std::string_view pattern, std::string_view text) {
+  return FindOutsideTrails932With<Lead932BitsAvx2, EqualBitsAvx2>(pattern, text);
+}
+#endif
+
+std::size_t FindOutsideTrails932(std::string_view pattern, std::string_view text) {
+#if defined(TAVRIN_AVX2_DISPATCH)
+  if (HasAvx2()) return FindOutsideTrails932Avx2(pattern, text);
+#endif
+  return FindOutsideTrails932With<Lead932Bits, EqualBits>(pattern, text);
 }
 
 // Walks the successive remainders of `text` as ReplaceAll and the splits do: finds the first
