@@ -573,8 +573,10 @@ TEST_F(WindowTest, AFailedWriteKeepsTheWindowOpenAndALaterCloseTriesAgain) {
 // ---- Error reports --------------------------------------------------------------------------
 
 TEST_F(WindowTest, AnErrorAtTheFirstActivationIsReportedAndTheAboutPageStays) {
-  // A file that exists but is no regular file cannot be opened as a deck.
-  const std::string fifo = std::filesystem::path(gui::SettingsPath()).parent_path() / "deck.fifo";
+  // A file that exists but is no regular file cannot be opened as a deck. Its name holds bytes
+  // that are no UTF-8: the report shows them as U+FFFD and the rest of the text as it is.
+  const std::string folder = std::filesystem::path(gui::SettingsPath()).parent_path();
+  const std::string fifo = folder + "/deck-\x93\xfa.fifo";
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   std::vector<const char*> argv{"tavrin", fifo.c_str()};
   tavrin::SetCommandLine(2, argv.data());
@@ -586,7 +588,8 @@ TEST_F(WindowTest, AnErrorAtTheFirstActivationIsReportedAndTheAboutPageStays) {
   }));
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].caption, "Nubelo");
-  EXPECT_EQ(boxes[0].text, wxString::FromUTF8("ファイル " + fifo + " は開けません."));
+  EXPECT_EQ(boxes[0].text,
+            wxString::FromUTF8("ファイル " + folder + "/deck-\uFFFD\uFFFD.fifo は開けません."));
   EXPECT_EQ(boxes[0].owner, form_.get());
   ExpectPageStays(tavrin::DecodeText(tavrin::kAboutPage, tavrin::kCodePageUtf8));
   EXPECT_EQ(form_->Deck().Lines.Count(), 0);
