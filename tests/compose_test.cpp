@@ -7,34 +7,14 @@
 #include <vector>
 
 #include "engine/navigation.h"
+#include "tests/engine_test_support.h"
 
 namespace tavrin {
 namespace {
 
-using Strings = std::vector<std::string>;
+using namespace testing_support;
 
-TextList List(std::initializer_list<std::string> entries) {
-  TextList list;
-  for (const std::string& e : entries) list.Append(e);
-  return list;
-}
-
-Strings Entries(const TextList& list) {
-  Strings out;
-  for (int32_t i = 0; i < list.Count(); ++i) out.emplace_back(list.At(i));
-  return out;
-}
-
-std::string ErrorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const Error& e) {
-    return e.what();
-  }
-  return "no error";
-}
-
-const std::string kIndexError0 = "リストのインデックスが範囲を超えています (0)";
+const std::string kIndexError0 = IndexError(0);
 
 class ComposeTest : public ::testing::Test {
  protected:

@@ -12,29 +12,16 @@
 #include <vector>
 
 #include "engine/navigation.h"
+#include "tests/engine_test_support.h"
 
 namespace tavrin {
 namespace {
 
+using namespace testing_support;
+
 namespace fs = std::filesystem;
-using Strings = std::vector<std::string>;
 
-Strings Entries(const TextList& list) {
-  Strings out;
-  for (int32_t i = 0; i < list.Count(); ++i) out.emplace_back(list.At(i));
-  return out;
-}
-
-std::string ErrorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const Error& e) {
-    return e.what();
-  }
-  return "no error";
-}
-
-const std::string kIndexError0 = "リストのインデックスが範囲を超えています (0)";
+const std::string kIndexError0 = IndexError(0);
 
 // A deck state as the window sets it up, with short templates so that pages read easily, a
 // recording page sink, and decks written into a fresh directory.

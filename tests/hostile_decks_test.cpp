@@ -26,19 +26,15 @@
 #include "engine/deck.h"
 #include "engine/navigation.h"
 #include "engine/text.h"
+#include "tests/engine_test_support.h"
 
 namespace tavrin {
 namespace {
 
-namespace fs = std::filesystem;
-using Strings = std::vector<std::string>;
-using Clock = std::chrono::steady_clock;
+using namespace testing_support;
 
-Strings Entries(const TextList& list) {
-  Strings out;
-  for (int32_t i = 0; i < list.Count(); ++i) out.emplace_back(list.At(i));
-  return out;
-}
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
 
 std::string OpenError(const std::string& path) {
   return "ファイル " + path + " は開けません";

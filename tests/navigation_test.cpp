@@ -1,4 +1,5 @@
 #include "engine/navigation.h"
+#include "tests/engine_test_support.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -14,28 +15,10 @@
 namespace tavrin {
 namespace {
 
+using namespace testing_support;
+
 namespace fs = std::filesystem;
-using Strings = std::vector<std::string>;
 using Order = std::vector<int32_t>;
-
-Strings Entries(const TextList& list) {
-  Strings out;
-  for (int32_t i = 0; i < list.Count(); ++i) out.emplace_back(list.At(i));
-  return out;
-}
-
-std::string ErrorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const Error& e) {
-    return e.what();
-  }
-  return "no error";
-}
-
-std::string IndexError(int index) {
-  return "リストのインデックスが範囲を超えています (" + std::to_string(index) + ")";
-}
 
 // Pages show as "[<field>]" for one field and "[<a><b>]" for several; the title is "[<T>]".
 class NavigationTest : public ::testing::Test {
