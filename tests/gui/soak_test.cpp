@@ -1,0 +1,421 @@
+// A soak of the real window: thousands of random actions from a fixed seed, as a user would make
+// them (keys and clicks through the X server, resizes, maximize and restore), each followed until
+// its page has loaded in the view. Afterwards the view still shows the page that the engine last
+// handed over, the memory has stopped growing, and the settings file written at close matches the
+// window. TAVRIN_SOAK_ACTIONS sets the number of actions (1,000 when unset); bench/soak runs it
+// long and prints the figures.
+#include <gtest/gtest.h>
+#include <gtk/gtk.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <wx/button.h>
+#include <wx/uiaction.h>
+#include <wx/weakref.h>
+#include <wx/webview.h>
+
+#include "engine/navigation.h"
+#include "engine/text.h"
+#include "gui_harness.h"
+#include "shell/Main.h"
+#include "shell/error_reports.h"
+#include "shell/html_view.h"
+#include "shell/open_deck.h"
+#include "shell/settings.h"
+
+namespace {
+
+using gui::PumpFor;
+using gui::PumpUntil;
+using std::chrono::milliseconds;
+
+constexpr std::uint32_t kSeed = 20240607;
+constexpr double kMB = 1e6;
+constexpr double kGrowthLimit = 20 * kMB;
+
+int ActionCount() {
+  const char* text = std::getenv("TAVRIN_SOAK_ACTIONS");
+  const int n = text != nullptr ? std::atoi(text) : 0;
+  return n > 0 ? n : 1000;
+}
+
+// Resident set of this process, from /proc/self/statm (in pages).
+double ResidentBytes() {
+  std::ifstream statm("/proc/self/statm");
+  long size = 0, resident = 0;
+  statm >> size >> resident;
+  return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE));
+}
+
+// The engine alone, given the same steps as the window: the pages and errors the window must give.
+class Model {
+ public:
+  Model() {
+    const tavrin::StartupTemplates& t = tavrin::kDefaultStartupTemplates;
+    deck_.Settings = {t.OuterHead, t.InnerHead, t.InnerFoot, t.OuterFoot, "", ""};
+    deck_.ShowHtml = [this](const std::string& html) {
+      page_ = html;
+      ++pages_;
+    };
+    deck_.MakeLists();
+  }
+  // The message of the error that the load raises; empty when there is none.
+  std::string Load(const std::string& file) {
+    try {
+      tavrin::LoadDeck(deck_, file);
+    } catch (const tavrin::Error& e) {
+      return e.what();
+    }
+    return {};
+  }
+  void Ok() { tavrin::Ok(deck_); }
+  void Back() { tavrin::Back(deck_); }
+  void Shuffle() { tavrin::Shuffle(deck_); }
+  const std::string& Page() const { return page_; }
+  long Pages() const { return pages_; }
+
+ private:
+  tavrin::DeckState deck_;
+  std::string page_;
+  long pages_ = 0;
+};
+
+enum Action {
+  kOkEnter,
+  kOkSpace,
+  kOkClick,
+  kBackEsc,
+  kBackAltZ,
+  kBackClick,
+  kShuffleAltS,
+  kShuffleClick,
+  kResize,
+  kMaximize,
+  kActionKinds
+};
+
+struct ActionKind {
+  const char* name;
+  int weight;
+};
+
+constexpr ActionKind kKinds[kActionKinds] = {
+    {"OK by Enter", 14},        {"OK by Space", 6},      {"OK by click", 8},
+    {"Back by Esc", 6},         {"Back by Alt+Z", 4},    {"Back by click", 4},
+    {"Shuffle by Alt+S", 4},    {"Shuffle by click", 3}, {"resize", 6},
+    {"maximize or restore", 3},
+};
+
+class Soak : public testing::Test {
+ protected:
+  void SetUp() override {
+    std::filesystem::remove_all(std::filesystem::path(gui::SettingsPath()).parent_path());
+    gui::SettingsPath();
+    // Every shuffle seeded alike: the window and the model draw the same orders.
+    tavrin::SetTimeOfDayClock([] { return 4242u; });
+    gui::TakeMessageBoxes();
+    folder_ = std::string(std::getenv("XDG_DATA_HOME")) + "/soak";
+    std::filesystem::create_directories(folder_);
+    animals_ = Copy("gui-animals.txt", "animals deck.txt");
+    words_ = Copy("gui-words-cp932.txt", "単語.txt");
+  }
+
+  void TearDown() override {
+    if (form_) {
+      form_->Destroy();
+      PumpUntil([&] { return !form_; });
+    }
+    tavrin::SetTimeOfDayClock({});
+  }
+
+  std::string Copy(const std::string& data, const std::string& name) {
+    const std::string path = folder_ + "/" + name;
+    gui::WriteFile(path, gui::ReadFile(gui::DataFile(data)));
+    return path;
+  }
+
+  // Starts the window with `deck` on the command line and follows every page its engine hands
+  // over. The hook goes in before the first activation loads the deck.
+  void Start(const std::string& deck) {
+    std::vector<const char*> argv{"tavrin", deck.c_str()};
+    tavrin::SetCommandLine(2, argv.data());
+    form_ = StartMainWindow();
+    ASSERT_TRUE(form_);
+    // The deck state belongs to the window, which gives it out read-only; only its page sink is
+    // wrapped here, to see each page the engine hands over as it goes to the view.
+    auto& engine = const_cast<tavrin::DeckState&>(form_->Deck());
+    engine.ShowHtml = [&engine, show = engine.ShowHtml, this](const std::string& html) {
+      handed_ = tavrin::DecodeText(html, engine.CodePage);
+      handedBytes_ = html;
+      ++handedCount_;
+      show(html);
+    };
+    form_->WebBrowser1->Bind(wxEVT_WEBVIEW_LOADED, [this](wxWebViewEvent& e) {
+      ++loads_;
+      e.Skip();
+    });
+    handed_ = tavrin::DecodeText(tavrin::kAboutPage, tavrin::kCodePageUtf8);
+    ASSERT_TRUE(PumpUntil([&] { return form_->IsActive() && form_->ViewHasFocus(); }));
+    fileName_ = deck;
+    expectedErrors_.push_back(model_.Load(deck));
+    Settle();
+    normal_ = form_->GetRect();
+  }
+
+  // Waits until the action just made has had its effect: until the view has loaded the page that
+  // the engine handed over, when the model says that one was shown, or for a moment otherwise.
+  // Then checks that the window's engine showed what the model showed, and that the reports were
+  // exactly the expected ones.
+  void Settle() {
+    if (model_.Pages() > checkedModelPages_) {
+      checkedModelPages_ = model_.Pages();
+      const bool loaded = PumpUntil([&] {
+        if (handedCount_ < model_.Pages() || loads_ == checkedLoads_) return false;
+        checkedLoads_ = loads_;
+        return !form_->WebBrowser1->IsBusy() && gui::PageSource(*form_->WebBrowser1) == handed_;
+      });
+      EXPECT_TRUE(loaded) << "page " << model_.Pages() << " never loaded; view holds:\n"
+                          << gui::PageSource(*form_->WebBrowser1).utf8_string()
+                          << "\nengine handed over:\n"
+                          << handed_.utf8_string();
+      ++pagesChecked_;
+    } else {
+      PumpFor(milliseconds(40));
+    }
+    EXPECT_EQ(handedCount_, model_.Pages()) << "pages handed over by the window's engine";
+    EXPECT_EQ(handedBytes_, model_.Page());
+
+    std::vector<wxString> expected;
+    for (const std::string& message : expectedErrors_) {
+      if (!message.empty()) {
+        expected.push_back(wxString::FromUTF8(tavrin::WithApplicationFullStop(message)));
+      }
+    }
+    expectedErrors_.clear();
+    std::vector<wxString> shown;
+    for (const gui::MessageBox& box : gui::TakeMessageBoxes()) {
+      EXPECT_EQ(box.caption, "Nubelo");
+      EXPECT_EQ(box.owner, form_.get());
+      shown.push_back(box.text);
+    }
+    EXPECT_EQ(shown, expected) << "error reports of the action";
+    reports_ += static_cast<long>(shown.size());
+  }
+
+  wxSize ClientOnScreen() {
+    GdkWindow* window = gtk_widget_get_window(static_cast<GtkWidget*>(form_->GetHandle()));
+    return wxSize(gdk_window_get_width(window), gdk_window_get_height(window));
+  }
+
+  // The view above the strip of buttons, Open and Shuffle left, Back and Quit right, OK between.
+  void ExpectLayout() {
+    const wxSize c = form_->GetClientSize();
+    const int h = form_->Settings().ButtonHeight;
+    const int w = form_->Settings().ButtonWidth;
+    const std::array<wxRect, 6> expected{
+        wxRect(0, 0, c.x, c.y - h),         wxRect(0, c.y - h, w, h),
+        wxRect(w, c.y - h, w, h),           wxRect(2 * w, c.y - h, c.x - 4 * w, h),
+        wxRect(c.x - 2 * w, c.y - h, w, h), wxRect(c.x - w, c.y - h, w, h)};
+    const std::array<wxWindow*, 6> controls{form_->WebBrowser1, form_->ButtonO, form_->ButtonS,
+                                            form_->BitBtnOK,    form_->BitBtnZ, form_->BitBtnX};
+    for (std::size_t i = 0; i < controls.size(); ++i) {
+      EXPECT_EQ(controls[i]->GetRect(), expected[i])
+          << controls[i]->GetName() << " at client size " << c.x << "x" << c.y;
+    }
+  }
+
+  // Enter presses the focused button: keep it on OK, or in the view, which hands Enter to OK.
+  void FocusForOk() {
+    wxWindow* focus = wxWindow::FindFocus();
+    for (wxButton* other : {form_->ButtonO, form_->ButtonS, form_->BitBtnZ, form_->BitBtnX}) {
+      if (focus == other) form_->BitBtnOK->SetFocus();
+    }
+  }
+
+  void Click(wxButton* button) {
+    const wxRect r = button->GetScreenRect();
+    input_.MouseMove(r.x + r.width / 2, r.y + r.height / 2);
+    input_.MouseClick();
+  }
+
+  void Perform(Action action) {
+    switch (action) {
+      case kOkEnter:
+        FocusForOk();
+        model_.Ok();
+        input_.Char(WXK_RETURN);
+        break;
+      case kOkSpace:
+        form_->BitBtnOK->SetFocus();
+        model_.Ok();
+        input_.Char(WXK_SPACE);
+        break;
+      case kOkClick:
+        model_.Ok();
+        Click(form_->BitBtnOK);
+        break;
+      case kBackEsc:
+        model_.Back();
+        input_.Char(WXK_ESCAPE);
+        break;
+      case kBackAltZ:
+        model_.Back();
+        input_.Char('z', wxMOD_ALT);
+        break;
+      case kBackClick:
+        model_.Back();
+        Click(form_->BitBtnZ);
+        break;
+      case kShuffleAltS:
+        model_.Shuffle();
+        input_.Char('s', wxMOD_ALT);
+        break;
+      case kShuffleClick:
+        model_.Shuffle();
+        Click(form_->ButtonS);
+        break;
+      case kResize:
+        if (form_->IsMaximized()) {
+          Restore();
+        } else {
+          Resize(wxSize(std::uniform_int_distribution(420, 1100)(random_),
+                        std::uniform_int_distribution(260, 850)(random_)));
+        }
+        return;
+      case kMaximize:
+        if (form_->IsMaximized()) {
+          Restore();
+        } else {
+          form_->Maximize(true);
+          EXPECT_TRUE(PumpUntil([&] {
+            return form_->IsMaximized() && ClientOnScreen().x > 1200 &&
+                   form_->GetClientSize() == ClientOnScreen();
+          })) << "never maximized";
+          ExpectLayout();
+        }
+        return;
+      case kActionKinds:
+        break;
+    }
+    Settle();
+  }
+
+  void Resize(wxSize client) {
+    form_->SetClientSize(client);
+    EXPECT_TRUE(PumpUntil([&] {
+      return ClientOnScreen() == client && form_->GetClientSize() == client &&
+             form_->WebBrowser1->GetSize().x == client.x;
+    })) << "asked for "
+        << client.x << "x" << client.y << ", window manager gave " << ClientOnScreen().x << "x"
+        << ClientOnScreen().y;
+    ExpectLayout();
+    normal_ = form_->GetRect();
+  }
+
+  void Restore() {
+    form_->Maximize(false);
+    EXPECT_TRUE(PumpUntil([&] {
+      return !form_->IsMaximized() && form_->GetRect() == normal_ &&
+             ClientOnScreen() == form_->GetClientSize();
+    })) << "restored to "
+        << form_->GetRect().width << "x" << form_->GetRect().height;
+    ExpectLayout();
+  }
+
+  // The settings file written at close: all twelve keys, in their order.
+  std::string ExpectedSettings(bool maximized, const wxRect& normal, const wxSize& button) {
+    const tavrin::StartupTemplates& t = tavrin::kDefaultStartupTemplates;
+    return "[Main]\nMaximized=" + std::to_string(maximized ? 1 : 0) +
+           "\nTop=" + std::to_string(normal.y) + "\nLeft=" + std::to_string(normal.x) +
+           "\nWidth=" + std::to_string(normal.width) + "\nHeight=" + std::to_string(normal.height) +
+           "\nButtonHeight=" + std::to_string(button.y) +
+           "\nButtonWidth=" + std::to_string(button.x) + "\nFileName=" + fileName_ +
+           "\n[HTML]\nOuterHead=" + t.OuterHead + "\nOuterFoot=" + t.OuterFoot +
+           "\nInnerHead=" + t.InnerHead + "\nInnerFoot=" + t.InnerFoot + "\n";
+  }
+
+  std::string folder_, animals_, words_;
+  wxWeakRef<TForm1> form_;
+  wxUIActionSimulator input_;
+  std::mt19937 random_{kSeed};
+  Model model_;
+
+  // What the window's engine handed over last, and how many pages in all.
+  wxString handed_;
+  std::string handedBytes_;
+  long handedCount_ = 0;
+  long loads_ = 0;
+  long checkedLoads_ = 0;
+  long checkedModelPages_ = 0;
+  long pagesChecked_ = 0;
+  long reports_ = 0;
+  std::vector<std::string> expectedErrors_;
+  std::string fileName_;
+  // The window's placement in the normal state, as last set by a resize.
+  wxRect normal_;
+};
+
+TEST_F(Soak, RandomActionsKeepThePageTheMemoryAndTheSettings) {
+  const int actions = ActionCount();
+  // Growth is measured from action 1,000 on, or from halfway in a shorter run.
+  const int checkpoint = std::min(1000, actions / 2);
+  ASSERT_NO_FATAL_FAILURE(Start(animals_));
+
+  int total = 0;
+  for (const ActionKind& kind : kKinds) total += kind.weight;
+  std::vector<long> counts(kActionKinds);
+  const auto started = std::chrono::steady_clock::now();
+  const double rssStart = ResidentBytes();
+  double rssCheckpoint = rssStart;
+  int done = 0;
+  for (int i = 1; i <= actions && !HasFailure(); ++i) {
+    int pick = std::uniform_int_distribution(0, total - 1)(random_);
+    int kind = 0;
+    while (pick >= kKinds[kind].weight) pick -= kKinds[kind++].weight;
+    SCOPED_TRACE(testing::Message() << "action " << i << ": " << kKinds[kind].name);
+    Perform(static_cast<Action>(kind));
+    ++counts[kind];
+    done = i;
+    if (i == checkpoint) rssCheckpoint = ResidentBytes();
+  }
+  const double rssEnd = ResidentBytes();
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+
+  // After a pause the view still shows the page the engine last handed over.
+  PumpFor(milliseconds(300));
+  EXPECT_FALSE(form_->WebBrowser1->IsBusy());
+  EXPECT_EQ(gui::PageSource(*form_->WebBrowser1), handed_);
+
+  // Closed by its access key, as a user would; the settings file then matches the window.
+  const bool maximized = form_->IsMaximized();
+  const wxRect normal = maximized ? normal_ : form_->GetRect();
+  const wxSize button = form_->ButtonO->GetSize();
+  EXPECT_EQ(button, wxSize(form_->Settings().ButtonWidth, form_->Settings().ButtonHeight));
+  input_.Char('x', wxMOD_ALT);
+  EXPECT_TRUE(PumpUntil([&] { return !form_; })) << "the window did not close";
+  EXPECT_EQ(gui::ReadFile(gui::SettingsPath()), ExpectedSettings(maximized, normal, button));
+  EXPECT_TRUE(gui::TakeMessageBoxes().empty());
+
+  std::printf("soak: %d actions (seed %u) in %.1f s\n", done, kSeed, seconds);
+  for (int k = 0; k < kActionKinds; ++k)
+    std::printf("soak:   %-22s %ld\n", kKinds[k].name, counts[k]);
+  std::printf(
+      "soak: RSS at start %.1f MB, after action %d %.1f MB, at the end %.1f MB;"
+      " growth since action %d %.1f MB (limit %.0f MB)\n",
+      rssStart / kMB, checkpoint, rssCheckpoint / kMB, rssEnd / kMB, checkpoint,
+      (rssEnd - rssCheckpoint) / kMB, kGrowthLimit / kMB);
+  std::printf("soak: %ld pages checked in the view, %ld error reports%s\n", pagesChecked_, reports_,
+              HasFailure() ? "" : ", each one that its action causes");
+  EXPECT_LT(rssEnd - rssCheckpoint, kGrowthLimit);
+}
+
+}  // namespace
