@@ -393,7 +393,7 @@ TEST_F(Soak, RandomActionsKeepThePageTheMemoryAndTheSettings) {
   // After a pause the view still shows the page the engine last handed over.
   PumpFor(milliseconds(300));
   EXPECT_FALSE(form_->WebBrowser1->IsBusy());
-  EXPECT_EQ(gui::PageSource(*form_->WebBrowser1), handed_);
+  EXPECT_EQ(gui::PageSource(*form_->WebBrowser1).utf8_string(), handed_.utf8_string());
 
   // Closed by its access key, as a user would; the settings file then matches the window.
   const bool maximized = form_->IsMaximized();
