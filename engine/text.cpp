@@ -356,18 +356,19 @@ void ReadLines(const std::string& fileName, TextList& list) {
     ThrowOpenError(fileName);
   }
 
+  const auto size = static_cast<std::size_t>(st.st_size);
   std::string data;
-  ReserveFresh(data, static_cast<std::size_t>(st.st_size));
-  data.resize(static_cast<std::size_t>(st.st_size));
-  std::size_t got = 0;
-  while (got < data.size()) {
-    ssize_t n = ::read(fd, data.data() + got, data.size() - got);
+  ReserveFresh(data, size);
+  // Read through a small buffer that stays in the cache, and append from it: sizing the string
+  // first would fill every byte with zeros only for the read to fill it again.
+  char chunk[64 * 1024];
+  while (data.size() < size) {
+    ssize_t n = ::read(fd, chunk, std::min(sizeof chunk, size - data.size()));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) ThrowOpenError(fileName);
     if (n == 0) break;  // truncated since fstat: take what is there
-    got += static_cast<std::size_t>(n);
+    data.append(chunk, static_cast<std::size_t>(n));
   }
-  data.resize(got);
 
   std::vector<TextList::Span> spans;
   CutLines(data, spans);
