@@ -46,7 +46,17 @@ inline void AdviseHugePages(const void* data, std::size_t bytes) {
   const auto start = reinterpret_cast<std::uintptr_t>(data);
   const std::uintptr_t begin = (start + kBlock - 1) & ~(kBlock - 1);
   const std::uintptr_t end = (start + bytes) & ~(kBlock - 1);
-  if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+  if (end <= begin) return;
+  ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#if defined(MADV_POPULATE_WRITE)
+  // The partial blocks at either end cannot be huge pages; faulting them in with one call costs
+  // about half as much as page by page.
+  constexpr std::uintptr_t kPage = 4096;
+  const std::uintptr_t head = start & ~(kPage - 1);
+  const std::uintptr_t tail = (start + bytes + kPage - 1) & ~(kPage - 1);
+  ::madvise(reinterpret_cast<void*>(head), begin - head, MADV_POPULATE_WRITE);
+  ::madvise(reinterpret_cast<void*>(end), tail - end, MADV_POPULATE_WRITE);
+#endif
 #else
   (void)data;
   (void)bytes;
