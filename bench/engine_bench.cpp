@@ -1,15 +1,17 @@
 // Benchmarks of the deck engine, each beside an anchor measured in the same run.
 //
 //   tavrin-bench generate DIR      writes the generated decks into DIR
-//   tavrin-bench run DIR [--reps N] [--min-time SECONDS] [--fresh-memory]
+//   tavrin-bench run DIR [--reps N] [--min-time SECONDS] [--fresh-memory] [--hot-anchors]
 //                        [--benchmark_filter=REGEX]
 //                                  measures and prints the figures (decks from `generate`)
 //
 // Every run of an operation is timed twice: by the CPU time of the measuring thread (for wc -l,
-// of the child process), and by the wall clock. A figure is the fastest run of several repetitions
-// (each as many runs as fit in the minimum time), and its anchor is taken the same way. The ratios
-// use CPU time, which other work on a shared machine disturbs least; the wall-clock ratio is
-// printed beside them. The hostile inputs also run at half size, to show how their cost grows.
+// of the child process), and by the wall clock. An operation, its anchor and its half-size version
+// run in turn within one benchmark, so that they meet the same conditions on a shared machine. A
+// figure is the fastest run of several repetitions (each as many rounds as fit in the minimum
+// time), and its anchor is taken the same way. The ratios use CPU time, which other work on a
+// shared machine disturbs least; the wall-clock ratio is printed beside them. The hostile inputs
+// also run at half size, to show how their cost grows.
 //
 // With --fresh-memory every buffer of 128 KiB or more comes fresh from the kernel, as on an
 // operation's first call; by default freed memory is reused from one run to the next.
@@ -34,7 +36,6 @@
 #include <map>
 #include <memory>
 #include <random>
-#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -168,7 +169,7 @@ void Generate(const std::string& dir) {
 // ---- Measurement ------------------------------------------------------------------------------
 
 int g_repetitions = 5;
-double g_minTime = 0.2;
+double g_minTime = 0.3;
 
 // Where large buffers get their memory. Fresh memory costs page faults, which are dear on a virtual
 // machine, so the choice shows in the figures. By default freed memory is kept for the next run, as
@@ -176,6 +177,10 @@ double g_minTime = 0.2;
 // --fresh-memory every large buffer comes fresh from the kernel, as on a first call. LoadDeck
 // always gets fresh memory: a deck is loaded once, and that is the cost a user meets.
 bool g_freshMemory = false;
+
+// With --hot-anchors each memchr anchor runs in a loop of its own, which keeps its bytes in the
+// processor's cache: the strictest anchor, and not the conditions the operation meets.
+bool g_hotAnchors = false;
 
 void UseFreshMemory() {
   mallopt(M_MMAP_THRESHOLD, 128 * 1024);
@@ -217,33 +222,53 @@ Lap Time(Op&& op) {
   return {c1 - c0, Seconds(w0, w1)};
 }
 
-// Hands the laps of one repetition to the library: CPU time as the benchmark's own (manual) time,
-// and the fastest single run, by CPU time and by the wall clock, as counters.
-class LapRecorder {
- public:
-  explicit LapRecorder(benchmark::State& state) : state_(state) {}
-  ~LapRecorder() {
-    state_.counters["best_cpu"] = minCpu_;
-    state_.counters["best_wall"] = minWall_;
-  }
-  void Add(const Lap& lap) {
-    state_.SetIterationTime(lap.cpu);
-    minCpu_ = std::min(minCpu_, lap.cpu);
-    minWall_ = std::min(minWall_, lap.wall);
-  }
-
- private:
-  benchmark::State& state_;
-  double minCpu_ = 1e30;
-  double minWall_ = 1e30;
+// One of the operations that a benchmark runs in turn: a unique name and one timed run. A run
+// that goes wrong throws std::runtime_error.
+struct Contestant {
+  std::string name;
+  std::function<Lap()> run;
 };
 
-// The fastest run of each repetition, in seconds, by benchmark name.
+// The fastest run of each repetition, in seconds, by contestant.
 struct Times {
   std::vector<double> cpu, wall;
 };
 std::map<std::string, Times> g_times;
 std::vector<std::string> g_errors;
+
+// Registers a benchmark that runs its contestants in turn, each once per iteration, so that an
+// operation, its anchor and its half-size version meet the same conditions on a shared machine.
+// Each repetition reports the fastest run of every contestant, by CPU time and by the wall clock.
+void RegisterContest(const std::string& name, std::vector<Contestant> contestants) {
+  auto all = std::make_shared<std::vector<Contestant>>(std::move(contestants));
+  benchmark::RegisterBenchmark(name.c_str(),
+                               [all](benchmark::State& state) {
+                                 std::vector<Lap> best(all->size(), Lap{1e30, 1e30});
+                                 try {
+                                   for (auto _ : state) {
+                                     double cpu = 0;
+                                     for (std::size_t i = 0; i < all->size(); ++i) {
+                                       const Lap lap = (*all)[i].run();
+                                       best[i].cpu = std::min(best[i].cpu, lap.cpu);
+                                       best[i].wall = std::min(best[i].wall, lap.wall);
+                                       cpu += lap.cpu;
+                                     }
+                                     state.SetIterationTime(cpu);
+                                   }
+                                 } catch (const std::exception& e) {
+                                   state.SkipWithError(e.what());
+                                   return;
+                                 }
+                                 for (std::size_t i = 0; i < all->size(); ++i) {
+                                   state.counters["cpu:" + (*all)[i].name] = best[i].cpu;
+                                   state.counters["wall:" + (*all)[i].name] = best[i].wall;
+                                 }
+                               })
+      ->UseManualTime()
+      ->Repetitions(g_repetitions)
+      ->MinTime(g_minTime)
+      ->Unit(benchmark::kMillisecond);
+}
 
 class CollectingReporter : public benchmark::BenchmarkReporter {
  public:
@@ -255,11 +280,10 @@ class CollectingReporter : public benchmark::BenchmarkReporter {
         g_errors.push_back(r.run_name.function_name + ": " + r.error_message);
         continue;
       }
-      Times& t = g_times[r.run_name.function_name];
-      auto cpu = r.counters.find("best_cpu");
-      auto wall = r.counters.find("best_wall");
-      if (cpu != r.counters.end()) t.cpu.push_back(cpu->second.value);
-      if (wall != r.counters.end()) t.wall.push_back(wall->second.value);
+      for (const auto& [key, counter] : r.counters) {
+        if (key.starts_with("cpu:")) g_times[key.substr(4)].cpu.push_back(counter.value);
+        if (key.starts_with("wall:")) g_times[key.substr(5)].wall.push_back(counter.value);
+      }
     }
     std::fputc('.', stderr);
   }
@@ -277,14 +301,6 @@ double BestWall(const std::string& name) {
   return it == g_times.end() ? -1 : Best(it->second.wall);
 }
 
-void Register(const std::string& name, std::function<void(benchmark::State&)> fn) {
-  benchmark::RegisterBenchmark(name.c_str(), std::move(fn))
-      ->UseManualTime()
-      ->Repetitions(g_repetitions)
-      ->MinTime(g_minTime)
-      ->Unit(benchmark::kMillisecond);
-}
-
 // Bytes a list takes as a result: its entries, and 8 bytes of index (offset and length) each.
 std::size_t ListBytes(const TextList& list) {
   std::size_t bytes = 8 * static_cast<std::size_t>(list.Count());
@@ -299,21 +315,15 @@ void Check(bool ok, const std::string& what) {
 // The plain scan of `bytes` bytes: memchr for a byte that does not occur.
 std::string g_scanBuffer;
 
-std::string RegisterScan(std::size_t bytes) {
-  static std::set<std::size_t> registered;
-  std::string name = "memchr/" + std::to_string(bytes);
-  if (!registered.insert(bytes).second) return name;
+Contestant Scan(const std::string& name, std::size_t bytes) {
   if (g_scanBuffer.size() < bytes) g_scanBuffer.assign(bytes, 'a');
-  Register(name, [bytes](benchmark::State& state) {
-    const char* data = g_scanBuffer.data();
-    LapRecorder laps(state);
-    for (auto _ : state) {
-      const void* hit = nullptr;
-      laps.Add(Time([&] { hit = std::memchr(data, 'z', bytes); }));
-      benchmark::DoNotOptimize(hit);
-    }
-  });
-  return name;
+  return {name, [bytes] {
+            const char* data = g_scanBuffer.data();
+            const void* hit = nullptr;
+            Lap lap = Time([&] { hit = std::memchr(data, 'z', bytes); });
+            benchmark::DoNotOptimize(hit);
+            return lap;
+          }};
 }
 
 // ---- Figures ----------------------------------------------------------------------------------
@@ -357,22 +367,20 @@ struct Prepared {
 };
 
 void RegisterHostile(const std::string& label, const std::function<Prepared(int)>& make) {
-  std::string names[3];
-  for (int part : {1, 2}) {
-    Prepared p = make(part);
-    std::string name = label + (part == 2 ? "" : "/half");
-    auto run = std::make_shared<std::function<Lap()>>(std::move(p.run));
-    Register(name, [run](benchmark::State& state) {
-      LapRecorder laps(state);
-      for (auto _ : state) laps.Add((*run)());
-    });
-    std::string scan = RegisterScan(p.bytes);
-    names[part] = name;
-    if (part == 2) {
-      g_figures.push_back({label + ", " + p.size, name, "memchr " + Megabytes(p.bytes), scan, 10});
-    }
+  Prepared half = make(1), full = make(2);
+  const std::string anchor = "memchr for " + label;
+  if (g_hotAnchors) {
+    RegisterContest(label,
+                    {{label, std::move(full.run)}, {label + " (half)", std::move(half.run)}});
+    RegisterContest(anchor, {Scan(anchor, full.bytes)});
+  } else {
+    RegisterContest(label, {{label, std::move(full.run)},
+                            Scan(anchor, full.bytes),
+                            {label + " (half)", std::move(half.run)}});
   }
-  g_growth.push_back({label, names[1], names[2]});
+  g_figures.push_back(
+      {label + ", " + full.size, label, "memchr " + Megabytes(full.bytes), anchor, 10});
+  g_growth.push_back({label, label + " (half)", label});
 }
 
 void RegisterSplit(const std::string& label, std::string_view unit, bool dropDoubles) {
@@ -521,44 +529,49 @@ void RegisterOk(const std::string& dir) {
 
 void RegisterLoad(const std::string& dir) {
   const std::string path = dir + "/" + kDeckFile;
-  Register("LoadDeck", [path](benchmark::State& state) {
-    UseFreshMemory();
-    LapRecorder laps(state);
-    for (auto _ : state) {
-      auto deck = std::make_unique<DeckState>();
-      std::size_t pageSize = 0;
-      deck->ShowHtml = [&pageSize](const std::string& html) { pageSize = html.size(); };
-      laps.Add(Time([&] { LoadDeck(*deck, path); }));
-      if (deck->CardCount != kDeckCards || pageSize == 0) state.SkipWithError("deck not loaded");
-    }
-    UseUsualMemory();
-  });
-  Register("wc -l", [path](benchmark::State& state) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    std::string arg0 = "wc", arg1 = "-l", arg2 = path;
-    char* argv[] = {arg0.data(), arg1.data(), arg2.data(), nullptr};
-    LapRecorder laps(state);
-    for (auto _ : state) {
-      pid_t pid;
-      int status = 0;
-      rusage usage{};
-      auto t0 = Clock::now();
-      int rc = posix_spawnp(&pid, "wc", &actions, nullptr, argv, environ);
-      if (rc == 0) ::wait4(pid, &status, 0, &usage);
-      auto t1 = Clock::now();
-      if (rc != 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        state.SkipWithError("wc -l failed");
-      }
-      // The child's own CPU time, user and system: what reading and counting cost it.
-      const double cpu =
-          static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-          static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
-      laps.Add({cpu, Seconds(t0, t1)});
-    }
-    posix_spawn_file_actions_destroy(&actions);
-  });
+  Contestant load{"LoadDeck", [path] {
+                    // A deck is loaded once, into memory fresh from the kernel: that is the cost a
+                    // user meets, whatever the other figures assume.
+                    UseFreshMemory();
+                    auto deck = std::make_unique<DeckState>();
+                    std::size_t pageSize = 0;
+                    deck->ShowHtml = [&pageSize](const std::string& html) {
+                      pageSize = html.size();
+                    };
+                    const Lap lap = Time([&] { LoadDeck(*deck, path); });
+                    const bool loaded = deck->CardCount == kDeckCards && pageSize > 0;
+                    deck.reset();
+                    UseUsualMemory();
+                    if (!loaded) throw std::runtime_error("the deck did not load");
+                    return lap;
+                  }};
+  auto arguments =
+      std::make_shared<std::vector<std::string>>(std::vector<std::string>{"wc", "-l", path});
+  Contestant wc{"wc -l", [arguments] {
+                  posix_spawn_file_actions_t actions;
+                  posix_spawn_file_actions_init(&actions);
+                  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY,
+                                                   0);
+                  char* argv[] = {(*arguments)[0].data(), (*arguments)[1].data(),
+                                  (*arguments)[2].data(), nullptr};
+                  pid_t pid;
+                  int status = 0;
+                  rusage usage{};
+                  const auto t0 = Clock::now();
+                  const int rc = posix_spawnp(&pid, "wc", &actions, nullptr, argv, environ);
+                  if (rc == 0) ::wait4(pid, &status, 0, &usage);
+                  const auto t1 = Clock::now();
+                  posix_spawn_file_actions_destroy(&actions);
+                  if (rc != 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+                    throw std::runtime_error("wc -l failed");
+                  }
+                  // The child's own CPU time, user and system: what reading and counting cost it.
+                  const double cpu =
+                      static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                      static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+                  return Lap{cpu, Seconds(t0, t1)};
+                }};
+  RegisterContest("LoadDeck", {std::move(load), std::move(wc)});
   struct stat st {};
   ::stat(path.c_str(), &st);
   g_figures.push_back(
@@ -571,19 +584,15 @@ void RegisterShuffle(const std::string& dir) {
   LoadDeck(*loaded, dir + "/" + kDeckFile);
   Check(loaded->CardCount == kDeckCards, "cards of the shuffled deck");
   SetTimeOfDayClock([] { return 43'200'000u; });
-  Register("Shuffle", [loaded](benchmark::State& state) {
-    LapRecorder laps(state);
-    for (auto _ : state) laps.Add(Time([&] { Shuffle(*loaded); }));
-  });
-  Register("std::shuffle", [loaded](benchmark::State& state) {
-    std::vector<int32_t> order = loaded->CardOrder;
-    std::mt19937 rng(12345);
-    LapRecorder laps(state);
-    for (auto _ : state) {
-      laps.Add(Time([&] { std::shuffle(order.begin(), order.end(), rng); }));
-      benchmark::DoNotOptimize(order.data());
-    }
-  });
+  auto order = std::make_shared<std::vector<int32_t>>(loaded->CardOrder);
+  auto rng = std::make_shared<std::mt19937>(12345);
+  RegisterContest("Shuffle",
+                  {{"Shuffle", [loaded] { return Time([&] { Shuffle(*loaded); }); }},
+                   {"std::shuffle", [order, rng] {
+                      Lap lap = Time([&] { std::shuffle(order->begin(), order->end(), *rng); });
+                      benchmark::DoNotOptimize(order->data());
+                      return lap;
+                    }}});
   g_figures.push_back(
       {"Shuffle, 1,000,000 cards", "Shuffle", "std::shuffle, std::mt19937", "std::shuffle", 3});
 }
@@ -619,12 +628,17 @@ int Report() {
                 isOver ? "  OVER" : "");
   }
   std::printf(
-      "\nAnchor of the hostile cases: memchr for a byte that does not occur, over B bytes, B "
-      "being\n"
+      // clang-format off
+      "\nAnchor of the hostile cases: memchr for a byte that does not occur, over B bytes, B being\n"
       "what the operation reads plus writes: its input text plus its result (a split: the pieces\n"
-      "and 8 bytes of list index per piece; ReplaceAll: the new text; FindText: no result; Ok: "
-      "the\n"
-      "card's line in, the page handed to the sink out). Code page 932 throughout.\n");
+      "and 8 bytes of list index per piece; ReplaceAll: the new text; FindText: no result; Ok: the\n"
+      "card's line in, the page handed to the sink out). Code page 932 throughout.\n%s",
+      g_hotAnchors
+          ? "Each anchor ran in a loop of its own (--hot-anchors), its bytes kept in the processor's\n"
+            "cache.\n"
+          : "Operation, anchor and half-size operation run in turn, round after round, so that none\n"
+            "of them keeps its bytes in the processor's cache by repeating alone.\n");
+  // clang-format on
 
   std::printf(
       "\nGrowth from N (half size) to 2N (the size above), CPU time. Linear: about 2; copying the\n"
@@ -651,7 +665,7 @@ int Usage() {
   std::fprintf(stderr,
                "usage: tavrin-bench generate DIR\n"
                "       tavrin-bench run DIR [--reps N] [--min-time SECONDS] [--fresh-memory]\n"
-               "                            [--benchmark_...]\n");
+               "                            [--hot-anchors] [--benchmark_...]\n");
   return 2;
 }
 
@@ -675,6 +689,8 @@ int main(int argc, char** argv) {
         g_minTime = std::atof(argv[++i]);
       } else if (a == "--fresh-memory") {
         g_freshMemory = true;
+      } else if (a == "--hot-anchors") {
+        g_hotAnchors = true;
       } else if (a.starts_with("--benchmark_")) {
         benchArgs.push_back(argv[i]);  // e.g. --benchmark_filter=Split
       } else {
