@@ -12,6 +12,7 @@
 
 #include <wx/app.h>
 #include <wx/button.h>
+#include <wx/filedlg.h>
 #include <wx/image.h>
 #include <wx/mstream.h>
 #include <wx/settings.h>
@@ -230,6 +231,7 @@ TForm1::TForm1()
     tavrin::ShowHtml(*WebBrowser1, html, deck_.CodePage);
   };
 
+  ButtonO->Bind(wxEVT_BUTTON, &TForm1::ButtonOClick, this);
   ButtonS->Bind(wxEVT_BUTTON, &TForm1::ButtonSClick, this);
   BitBtnOK->Bind(wxEVT_BUTTON, &TForm1::BitBtnOKClick, this);
   BitBtnZ->Bind(wxEVT_BUTTON, &TForm1::BitBtnZClick, this);
@@ -240,6 +242,9 @@ TForm1::TForm1()
   Bind(wxEVT_CLOSE_WINDOW, &TForm1::FormClose, this);
   Bind(wxEVT_CHAR_HOOK, &TForm1::OnCharHook, this);
   Bind(EVT_KEY_LEFT_BY_VIEW, &TForm1::OnKeyLeftByView, this);
+  // Files dropped anywhere on the window, the page area included, open as a deck.
+  Bind(wxEVT_DROP_FILES, &TForm1::FormDropFiles, this);
+  tavrin::PassFileDropsOnViewTo(*WebBrowser1, *this);
   if (auto* view = static_cast<GtkWidget*>(WebBrowser1->GetNativeBackend())) {
     g_signal_connect(view, "key-press-event", G_CALLBACK(KeyOfferedToView), this);
     g_signal_connect_after(view, "key-press-event", G_CALLBACK(KeyLeftByView), this);
@@ -273,6 +278,7 @@ void TForm1::RunFormCreate() {
 }
 
 void TForm1::FormCreate() {
+  DragAcceptFiles(true);
   settings_ = tavrin::LoadSettings(*placement_);
   deck_.Settings[tavrin::kOuterHead] = settings_.Templates.OuterHead;
   deck_.Settings[tavrin::kInnerHead] = settings_.Templates.InnerHead;
@@ -360,6 +366,16 @@ void TForm1::ArrangeControls() {
   for (std::size_t i = 0; i < controls.size(); ++i) Place(controls[i], layout_[i]);
 }
 
+void TForm1::ButtonOClick(wxCommandEvent&) {
+  // Made at the first use: the platform's file chooser is slow to make and would delay start-up.
+  if (OpenDialog1 == nullptr) OpenDialog1 = tavrin::MakeOpenDialog(this);
+  if (auto chosen = tavrin::RunOpenDialog(*OpenDialog1, settings_.FileName)) {
+    settings_.FileName = std::move(*chosen);
+    tavrin::LoadDeck(deck_, settings_.FileName);
+  }
+  BitBtnOK->SetFocus();
+}
+
 void TForm1::ButtonSClick(wxCommandEvent&) {
   tavrin::Shuffle(deck_);
   BitBtnOK->SetFocus();
@@ -371,6 +387,13 @@ void TForm1::BitBtnOKClick(wxCommandEvent&) {
 
 void TForm1::BitBtnZClick(wxCommandEvent&) {
   tavrin::Back(deck_);
+}
+
+void TForm1::FormDropFiles(wxDropFilesEvent& event) {
+  // A drop of links that name no local file brings nothing to open.
+  if (event.GetNumberOfFiles() == 0) return;
+  settings_.FileName = tavrin::GetDroppedFileName(event);
+  tavrin::LoadDeck(deck_, settings_.FileName);
 }
 
 void TForm1::FormClose(wxCloseEvent& event) {
@@ -500,7 +523,9 @@ bool TForm1::PressForKey(int keyCode, int modifiers, wxWindow* focused) {
 void TForm1::Press(wxButton* button) {
   wxCommandEvent click(wxEVT_BUTTON, button->GetId());
   click.SetEventObject(button);
-  button->ProcessWindowEvent(click);
+  // An error of the click is reported here, as for any handler, so that the key still counts as
+  // taken: left untaken, the toolkit would hand it on to the focused button and press it again.
+  button->HandleWindowEvent(click);
 }
 
 void TForm1::MoveFocus(int step) {

@@ -14,6 +14,8 @@
 #include "shell/settings.h"
 
 class wxButton;
+class wxDropFilesEvent;
+class wxFileDialog;
 class wxWebView;
 
 class TForm1 : public wxFrame {
@@ -30,6 +32,8 @@ class TForm1 : public wxFrame {
   wxButton* BitBtnOK = nullptr;
   wxButton* BitBtnZ = nullptr;
   wxButton* BitBtnX = nullptr;
+  // The file-open dialog, made at the first Open; no control, it keeps its file name between uses.
+  wxFileDialog* OpenDialog1 = nullptr;
 
   // The window-creation step (reads the settings, sets the deck settings, takes the command line),
   // run once by StartMainWindow. An error in it goes to the application error report.
@@ -68,6 +72,8 @@ class TForm1 : public wxFrame {
   void FormShow();
   void FormActivate();
   void FormClose(wxCloseEvent& event);
+  void FormDropFiles(wxDropFilesEvent& event);
+  void ButtonOClick(wxCommandEvent& event);
   void ButtonSClick(wxCommandEvent& event);
   void BitBtnOKClick(wxCommandEvent& event);
   void BitBtnZClick(wxCommandEvent& event);

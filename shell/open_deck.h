@@ -1,8 +1,15 @@
-// Opening decks: the deck file named on the command line. (The Open dialog and dropped files join
-// here later.)
+// Opening decks: the deck file named on the command line, chosen in the Open dialog, or dropped
+// onto the main window.
 #pragma once
 
+#include <functional>
+#include <optional>
 #include <string>
+
+class wxDropFilesEvent;
+class wxFileDialog;
+class wxWebView;
+class wxWindow;
 
 namespace tavrin {
 
@@ -17,5 +24,38 @@ std::string GetStartupFileName();
 // The command-line step of the window's creation: `fileName` becomes GetStartupFileName() when
 // that names an existing file (IsExistingFile), and keeps its value otherwise. Never throws.
 void TakeCommandLine(std::string& fileName);
+
+// ---- The Open dialog ----------------------------------------------------------------------------
+
+// Makes the Open dialog of `parent`: any file is listed and may be chosen, existing or not, one at
+// a time; no type list, the toolkit's own title, resizable. Never throws.
+wxFileDialog* MakeOpenDialog(wxWindow* parent);
+
+// Runs `dialog` modally. It is pre-filled with `fileName` when that names an existing file;
+// otherwise it keeps the name last confirmed in it (none at first). Returns the full name that the
+// user confirmed, byte for byte as the file system spells it, or nothing when the user cancelled.
+// Never throws.
+std::optional<std::string> RunOpenDialog(wxFileDialog& dialog, const std::string& fileName);
+
+// Answers the Open dialog in place of the user, for tests: it gets the name that the dialog is
+// pre-filled with (empty when none) and returns the name that the user confirms, or nothing for
+// Cancel.
+using OpenDialogAnswer = std::function<std::optional<std::string>(const std::string& prefilled)>;
+// Replaces what answers the dialog (an empty function restores the real dialog) and returns the
+// previous one.
+OpenDialogAnswer SetOpenDialogAnswer(OpenDialogAnswer answer);
+
+// ---- Dropped files ------------------------------------------------------------------------------
+
+// The full name of the first file of a drop, byte for byte as the file system spells it, or the
+// empty text when the drop holds no file. Never throws.
+std::string GetDroppedFileName(const wxDropFilesEvent& drop);
+
+// Files that another program drags onto the page area arrive at `window` as a wxEVT_DROP_FILES
+// event, as do those dropped on the rest of the window, instead of making the view show the
+// first file's text. Drags that begin in the program itself and drags of anything but a list of
+// files stay the view's. The handlers are GTK signal handlers of the view's widget with `window`
+// as their data: disconnect them by that data before `window` goes. Never throws.
+void PassFileDropsOnViewTo(wxWebView& view, wxWindow& window);
 
 }  // namespace tavrin

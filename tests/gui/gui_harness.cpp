@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <glib.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -72,6 +78,59 @@ void Type(int keyCode, int modifiers) {
   wxUIActionSimulator simulator;
   simulator.Char(keyCode, modifiers);
   PumpFor(std::chrono::milliseconds(60));
+}
+
+bool DragFilesFromOutside(const std::vector<std::string>& paths, wxPoint target) {
+  std::vector<std::string> args{TAVRIN_DRAG_SOURCE, "20", "20"};
+  args.insert(args.end(), paths.begin(), paths.end());
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  GPid pid = 0;
+  gint out = -1;
+  if (!g_spawn_async_with_pipes(nullptr, argv.data(), nullptr, G_SPAWN_DO_NOT_REAP_CHILD, nullptr,
+                                nullptr, &pid, nullptr, &out, nullptr, nullptr)) {
+    ADD_FAILURE() << "cannot start " << TAVRIN_DRAG_SOURCE;
+    return false;
+  }
+  // Its square is on the screen once it says "ready".
+  std::string said;
+  PumpUntil([&] {
+    pollfd p{out, POLLIN, 0};
+    char buffer[64];
+    if (poll(&p, 1, 0) > 0) {
+      const ssize_t n = read(out, buffer, sizeof buffer);
+      if (n > 0) said.append(buffer, static_cast<std::size_t>(n));
+    }
+    return said.find("ready\n") != std::string::npos;
+  });
+
+  // Press on the square, then move in small steps, so that both programs see every stage of
+  // the drag, and let go over the target.
+  wxUIActionSimulator mouse;
+  const wxPoint source(50, 50);
+  mouse.MouseMove(source);
+  PumpFor(std::chrono::milliseconds(50));
+  mouse.MouseDown();
+  PumpFor(std::chrono::milliseconds(50));
+  constexpr int kSteps = 20;
+  for (int i = 1; i <= kSteps; ++i) {
+    mouse.MouseMove(source.x + (target.x - source.x) * i / kSteps,
+                    source.y + (target.y - source.y) * i / kSteps);
+    PumpFor(std::chrono::milliseconds(30));
+  }
+  mouse.MouseMove(target.x + 1, target.y + 1);
+  PumpFor(std::chrono::milliseconds(200));
+  mouse.MouseUp();
+
+  int status = -1;
+  if (!PumpUntil([&] { return waitpid(pid, &status, WNOHANG) == pid; })) {
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+  }
+  close(out);
+  g_spawn_close_pid(pid);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 std::vector<MessageBox> TakeMessageBoxes() {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include <wx/gdicmn.h>
 #include <wx/string.h>
 
 class wxWebView;
@@ -29,6 +30,12 @@ bool WaitForPage(wxWebView& view, const wxString& page);
 // One key typed through the X server (XTest), with wxMOD_* modifiers, then the loop run briefly so
 // that it is delivered.
 void Type(int keyCode, int modifiers = 0);
+
+// Drags the files `paths` with the mouse, through the X server, from a program of their own that
+// offers them as a file manager does, and drops them at `target` (screen coordinates; the square
+// they start from lies at 20..80, 20..80). Returns whether that program saw the drop taken: it is
+// not when the window could not open the first file.
+bool DragFilesFromOutside(const std::vector<std::string>& paths, wxPoint target);
 
 // A message box that the program asked for.
 struct MessageBox {
