@@ -32,9 +32,9 @@ void TakeCommandLine(std::string& fileName);
 wxFileDialog* MakeOpenDialog(wxWindow* parent);
 
 // Runs `dialog` modally. It is pre-filled with `fileName` when that names an existing file;
-// otherwise it keeps the name last confirmed in it (none at first). Returns the full name that the
-// user confirmed, byte for byte as the file system spells it, or nothing when the user cancelled.
-// Never throws.
+// otherwise it keeps the name that it held at its last use, pre-filled or confirmed (none at
+// first). Returns the full name that the user confirmed, byte for byte as the file system spells
+// it, or nothing when the user cancelled. Never throws.
 std::optional<std::string> RunOpenDialog(wxFileDialog& dialog, const std::string& fileName);
 
 // Answers the Open dialog in place of the user, for tests: it gets the name that the dialog is
@@ -53,9 +53,10 @@ std::string GetDroppedFileName(const wxDropFilesEvent& drop);
 
 // Files that another program drags onto the page area arrive at `window` as a wxEVT_DROP_FILES
 // event, as do those dropped on the rest of the window, instead of making the view show the
-// first file's text. Drags that begin in the program itself and drags of anything but a list of
-// files stay the view's. The handlers are GTK signal handlers of the view's widget with `window`
-// as their data: disconnect them by that data before `window` goes. Never throws.
+// first file's text. Drags that begin in the program itself, and drags that carry no list of
+// URIs, stay the view's; a list that names no local file is refused. The handlers are GTK signal
+// handlers of the view's widget with `window` as their data: disconnect them by that data before
+// `window` goes. Never throws.
 void PassFileDropsOnViewTo(wxWebView& view, wxWindow& window);
 
 }  // namespace tavrin
