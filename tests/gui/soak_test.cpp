@@ -6,13 +6,16 @@
 // long and prints the figures.
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -97,6 +100,11 @@ enum Action {
   kBackClick,
   kShuffleAltS,
   kShuffleClick,
+  kOpenAltO,
+  kOpenClick,
+  kOpenCancel,
+  kDropEvent,
+  kDropDragged,
   kResize,
   kMaximize,
   kActionKinds
@@ -107,12 +115,20 @@ struct ActionKind {
   int weight;
 };
 
+// A drag from another program takes about a second, so most drops come as the event that the
+// toolkit makes of one; the dragged ones go through the X server onto the page or the buttons.
 constexpr ActionKind kKinds[kActionKinds] = {
-    {"OK by Enter", 14},        {"OK by Space", 6},      {"OK by click", 8},
-    {"Back by Esc", 6},         {"Back by Alt+Z", 4},    {"Back by click", 4},
-    {"Shuffle by Alt+S", 4},    {"Shuffle by click", 3}, {"resize", 6},
-    {"maximize or restore", 3},
+    {"OK by Enter", 140},     {"OK by Space", 60},      {"OK by click", 80},
+    {"Back by Esc", 60},      {"Back by Alt+Z", 40},    {"Back by click", 40},
+    {"Shuffle by Alt+S", 40}, {"Shuffle by click", 30}, {"Open by Alt+O", 25},
+    {"Open by click", 20},    {"Open cancelled", 25},   {"drop", 80},
+    {"drop dragged", 7},      {"resize", 60},           {"maximize or restore", 30},
 };
+
+// What a drop brings: a deck, an image or an executable, a name under which nothing exists, or a
+// named pipe, which exists but cannot be opened as a deck.
+enum DropKind { kGood, kBinary, kMissing, kUnreadable, kDropKinds };
+constexpr const char* kDropNames[kDropKinds] = {"good", "binary", "missing", "unreadable"};
 
 class Soak : public testing::Test {
  protected:
@@ -126,6 +142,18 @@ class Soak : public testing::Test {
     std::filesystem::create_directories(folder_);
     animals_ = Copy("gui-animals.txt", "animals deck.txt");
     words_ = Copy("gui-words-cp932.txt", "単語.txt");
+    image_ = folder_ + "/icon.png";
+    std::filesystem::copy_file(TAVRIN_ICON, image_);
+    executable_ = folder_ + "/true";
+    std::filesystem::copy_file("/bin/true", executable_);
+    missing_ = folder_ + "/no such deck.txt";
+    fifo_ = folder_ + "/deck.fifo";
+    ASSERT_EQ(mkfifo(fifo_.c_str(), 0600), 0);
+    tavrin::SetOpenDialogAnswer([this](const std::string& prefilled) {
+      ++answered_;
+      EXPECT_EQ(prefilled, held_) << "the name the Open dialog is pre-filled with";
+      return answer_;
+    });
   }
 
   void TearDown() override {
@@ -133,6 +161,7 @@ class Soak : public testing::Test {
       form_->Destroy();
       PumpUntil([&] { return !form_; });
     }
+    tavrin::SetOpenDialogAnswer({});
     tavrin::SetTimeOfDayClock({});
   }
 
@@ -192,6 +221,7 @@ class Soak : public testing::Test {
     }
     EXPECT_EQ(handedCount_, model_.Pages()) << "pages handed over by the window's engine";
     EXPECT_EQ(handedBytes_, model_.Page());
+    EXPECT_EQ(form_->Settings().FileName, fileName_);
 
     std::vector<wxString> expected;
     for (const std::string& message : expectedErrors_) {
@@ -282,6 +312,15 @@ class Soak : public testing::Test {
         model_.Shuffle();
         Click(form_->ButtonS);
         break;
+      case kOpenAltO:
+      case kOpenClick:
+      case kOpenCancel:
+        Open(action != kOpenCancel, action == kOpenClick || (action == kOpenCancel && Coin()));
+        return;
+      case kDropEvent:
+      case kDropDragged:
+        Drop(action == kDropDragged);
+        return;
       case kResize:
         if (form_->IsMaximized()) {
           Restore();
@@ -304,6 +343,82 @@ class Soak : public testing::Test {
         return;
       case kActionKinds:
         break;
+    }
+    Settle();
+  }
+
+  bool Coin() { return std::uniform_int_distribution(0, 1)(random_) == 1; }
+
+  const std::string& GoodDeck() { return Coin() ? animals_ : words_; }
+
+  // Open, answered with a deck or cancelled: either way the focus moves to OK.
+  void Open(bool confirm, bool click) {
+    if (tavrin::IsExistingFile(fileName_)) held_ = fileName_;
+    answer_.reset();
+    if (confirm) {
+      answer_ = GoodDeck();
+      fileName_ = *answer_;
+      expectedErrors_.push_back(model_.Load(fileName_));
+    }
+    const long before = answered_;
+    if (click) {
+      Click(form_->ButtonO);
+    } else {
+      input_.Char('o', wxMOD_ALT);
+    }
+    EXPECT_TRUE(PumpUntil([&] {
+      return answered_ > before && wxWindow::FindFocus() == form_->BitBtnOK;
+    })) << "Open was not pressed, or did not move the focus to OK";
+    if (answer_) held_ = *answer_;
+    Settle();
+  }
+
+  // A drop of one to three files, of which the first is opened whatever it is.
+  void Drop(bool dragged) {
+    std::vector<std::string> files;
+    const int count = std::uniform_int_distribution(1, 3)(random_);
+    for (int i = 0; i < count; ++i) {
+      const auto kind = static_cast<DropKind>(std::uniform_int_distribution(0, 3)(random_));
+      if (i == 0) ++drops_[kind];
+      switch (kind) {
+        case kGood:
+          files.push_back(GoodDeck());
+          break;
+        case kBinary:
+          files.push_back(Coin() ? image_ : executable_);
+          break;
+        case kMissing:
+          files.push_back(missing_);
+          break;
+        case kUnreadable:
+        case kDropKinds:
+          files.push_back(fifo_);
+          break;
+      }
+    }
+    fileName_ = files[0];
+    expectedErrors_.push_back(model_.Load(fileName_));
+    if (dragged) {
+      // Onto the page or onto one of the buttons, which belong to the window.
+      const std::array<wxWindow*, 3> targets{form_->WebBrowser1, form_->ButtonS, form_->BitBtnOK};
+      const wxRect r = targets[std::uniform_int_distribution(0, 2)(random_)]->GetScreenRect();
+      const bool taken =
+          gui::DragFilesFromOutside(files, wxPoint(r.x + r.width / 2, r.y + r.height / 2));
+      // A drop whose deck cannot be opened may be refused to the other program; its report tells
+      // that it arrived.
+      EXPECT_TRUE(taken || files[0] == fifo_) << "the window did not take the drop";
+      // The other program's window took the activation for a moment.
+      if (!PumpUntil([&] { return form_->IsActive(); }, milliseconds(2000))) form_->Raise();
+      EXPECT_TRUE(PumpUntil([&] { return form_->IsActive(); })) << "the window is not active";
+    } else {
+      // As the toolkit delivers a drop on the window.
+      auto* names = new wxString[files.size()];
+      for (std::size_t i = 0; i < files.size(); ++i) {
+        names[i] = wxString(files[i].c_str(), *wxConvFileName);
+      }
+      wxDropFilesEvent drop(wxEVT_DROP_FILES, static_cast<int>(files.size()), names);
+      drop.SetEventObject(form_.get());
+      form_->HandleWindowEvent(drop);
     }
     Settle();
   }
@@ -342,7 +457,7 @@ class Soak : public testing::Test {
            "\nInnerHead=" + t.InnerHead + "\nInnerFoot=" + t.InnerFoot + "\n";
   }
 
-  std::string folder_, animals_, words_;
+  std::string folder_, animals_, words_, image_, executable_, missing_, fifo_;
   wxWeakRef<TForm1> form_;
   wxUIActionSimulator input_;
   std::mt19937 random_{kSeed};
@@ -359,6 +474,11 @@ class Soak : public testing::Test {
   long reports_ = 0;
   std::vector<std::string> expectedErrors_;
   std::string fileName_;
+  // The Open dialog: the answer it is to give, the name it holds, how often it has been answered.
+  std::optional<std::string> answer_;
+  std::string held_;
+  long answered_ = 0;
+  std::array<long, kDropKinds> drops_{};
   // The window's placement in the normal state, as last set by a resize.
   wxRect normal_;
 };
@@ -406,8 +526,12 @@ TEST_F(Soak, RandomActionsKeepThePageTheMemoryAndTheSettings) {
   EXPECT_TRUE(gui::TakeMessageBoxes().empty());
 
   std::printf("soak: %d actions (seed %u) in %.1f s\n", done, kSeed, seconds);
-  for (int k = 0; k < kActionKinds; ++k)
+  for (int k = 0; k < kActionKinds; ++k) {
     std::printf("soak:   %-22s %ld\n", kKinds[k].name, counts[k]);
+  }
+  std::printf("soak:   first files of the drops:");
+  for (int k = 0; k < kDropKinds; ++k) std::printf(" %s %ld", kDropNames[k], drops_[k]);
+  std::printf("\n");
   std::printf(
       "soak: RSS at start %.1f MB, after action %d %.1f MB, at the end %.1f MB;"
       " growth since action %d %.1f MB (limit %.0f MB)\n",
