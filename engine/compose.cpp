@@ -127,35 +127,41 @@ std::string SingleFieldPage(const DeckState& deck, const TextList& params) {
   return page;
 }
 
-std::string RevealedFieldsPage(DeckState& deck) {
+namespace {
+
+// True when `memo` was made from the fields, inner templates and parameter rules of `deck` as they
+// are now.
+bool MemoHolds(const RevealedFieldsMemo& memo, const DeckState& deck) {
+  const DeckSettings& s = deck.Settings;
+  return memo.fields >= 0 && memo.cardFieldsVersion == deck.CardFields.Version() &&
+         memo.defaultParamsVersion == deck.DefaultParams.Version() &&
+         memo.codePage == DoubleByteCodePage() && memo.pageSizeLimit == PageSizeLimit() &&
+         memo.innerHead == s[kInnerHead] && memo.innerFoot == s[kInnerFoot] &&
+         memo.paramSeparator == deck.ParamSeparator;
+}
+
+void StartMemo(RevealedFieldsMemo& memo, const DeckState& deck) {
+  const DeckSettings& s = deck.Settings;
+  memo.cardFieldsVersion = deck.CardFields.Version();
+  memo.defaultParamsVersion = deck.DefaultParams.Version();
+  memo.innerHead = s[kInnerHead];
+  memo.innerFoot = s[kInnerFoot];
+  memo.paramSeparator = deck.ParamSeparator;
+  memo.codePage = DoubleByteCodePage();
+  memo.pageSizeLimit = PageSizeLimit();
+  memo.fields = 0;
+  memo.inner.clear();
+}
+
+// Appends fields `first` to `last` of CardFields, each between its inner templates, to `inner`.
+// A field without parameters takes the templates expanded from the defaults alone, `plainHead`
+// and `plainFoot`; a field with some leaves them in deck.Params.
+void AppendInnerFields(DeckState& deck, int32_t first, int32_t last, const std::string& plainHead,
+                       const std::string& plainFoot, std::string& inner) {
   const DeckSettings& s = deck.Settings;
   const std::string& separator = deck.ParamSeparator;
-  const int32_t last = deck.RevealedField;
-
-  // A field without parameters expands its templates from the defaults alone: once per page,
-  // not once per field.
-  TextList single;
-  single.Append({});
-  const std::string plainHead = ExpandTemplate(s[kInnerHead], single, deck.DefaultParams);
-  const std::string plainFoot = ExpandTemplate(s[kInnerFoot], single, deck.DefaultParams);
-
-  // The outer templates take the parameters of the field revealed last. They are worked out
-  // first, so that the page is written once, front to back, into room reserved for it: a card of
-  // a hundred thousand fields makes a page of megabytes.
-  TextList lastParams;
-  SplitKeepingEmpty(separator, deck.CardFields.At(last), lastParams);
-  const std::string head = ExpandTemplate(s[kOuterHead], lastParams, deck.DefaultParams);
-  const std::string foot = ExpandTemplate(s[kOuterFoot], lastParams, deck.DefaultParams);
-  std::size_t room = head.size() + foot.size();
-  for (int32_t j = 0; j <= last; ++j) {
-    room += deck.CardFields.At(j).size() + plainHead.size() + plainFoot.size();
-  }
-  std::string page;
-  ReserveFresh(page, room);
-  page.append(head);
-
   std::string work;
-  for (int32_t j = 0; j <= last; ++j) {
+  for (int32_t j = first; j <= last; ++j) {
     std::string_view field = deck.CardFields.At(j);
     bool plain = separator.empty();
     if (!plain) {
@@ -165,15 +171,49 @@ std::string RevealedFieldsPage(DeckState& deck) {
       plain = FindText(separator, work) == static_cast<int32_t>(field.size()) + 1;
     }
     if (plain) {
-      page.append(plainHead).append(field).append(plainFoot);
+      inner.append(plainHead).append(field).append(plainFoot);
       continue;
     }
     SplitKeepingEmpty(separator, field, deck.Params);
-    page.append(ExpandTemplate(s[kInnerHead], deck.Params, deck.DefaultParams));
-    page.append(deck.Params.At(0));
-    page.append(ExpandTemplate(s[kInnerFoot], deck.Params, deck.DefaultParams));
+    inner.append(ExpandTemplate(s[kInnerHead], deck.Params, deck.DefaultParams));
+    inner.append(deck.Params.At(0));
+    inner.append(ExpandTemplate(s[kInnerFoot], deck.Params, deck.DefaultParams));
   }
-  page.append(foot);
+}
+
+}  // namespace
+
+std::string RevealedFieldsPage(DeckState& deck) {
+  const DeckSettings& s = deck.Settings;
+  const int32_t last = deck.RevealedField;
+
+  // A field without parameters expands its templates from the defaults alone: once per page,
+  // not once per field.
+  TextList single;
+  single.Append({});
+  const std::string plainHead = ExpandTemplate(s[kInnerHead], single, deck.DefaultParams);
+  const std::string plainFoot = ExpandTemplate(s[kInnerFoot], single, deck.DefaultParams);
+
+  // The outer templates take the parameters of the field revealed last.
+  TextList lastParams;
+  SplitKeepingEmpty(deck.ParamSeparator, deck.CardFields.At(last), lastParams);
+  const std::string head = ExpandTemplate(s[kOuterHead], lastParams, deck.DefaultParams);
+  const std::string foot = ExpandTemplate(s[kOuterFoot], lastParams, deck.DefaultParams);
+
+  // Fields shown by the page before are taken as they were composed then: each OK adds one field,
+  // so that pressing through a card of a hundred thousand fields stays quick to the last.
+  RevealedFieldsMemo& memo = deck.Revealed;
+  if (!MemoHolds(memo, deck) || memo.fields > last + 1) StartMemo(memo, deck);
+  if (memo.fields <= last) {
+    const int32_t first = memo.fields;
+    memo.fields = -1;  // until every field below is in: an error leaves nothing half kept
+    AppendInnerFields(deck, first, last, plainHead, plainFoot, memo.inner);
+    memo.fields = last + 1;
+  }
+
+  std::string page;
+  ReserveFresh(page, head.size() + memo.inner.size() + foot.size());
+  page.append(head).append(memo.inner).append(foot);
   deck.Params = std::move(lastParams);
   return page;
 }

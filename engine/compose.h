@@ -27,7 +27,8 @@ std::string ExpandTemplate(std::string_view tmpl, const TextList& params, const 
 std::string SingleFieldPage(const DeckState& deck, const TextList& params);
 
 // The page for fields 0 to RevealedField of CardFields shown together; leaves deck.Params holding
-// the parameters of the last of them. Throws the list index error for a field without entries.
+// the parameters of the last of them. Fields that deck.Revealed still holds from the page before
+// are not composed again. Throws the list index error for a field without entries.
 std::string RevealedFieldsPage(DeckState& deck);
 
 }  // namespace tavrin

@@ -40,6 +40,22 @@ using PageSink = std::function<void(const std::string& html)>;
 
 using DeckSettings = std::array<std::string, kDeckSettingCount>;
 
+// The inner part of the last page of revealed fields (each field between its inner templates),
+// kept so that the next OK composes the one field it adds instead of every field again. It holds
+// only while the fields, the inner templates and the parameter rules it was made from stay as
+// they were; composition checks that before using it.
+struct RevealedFieldsMemo {
+  uint64_t cardFieldsVersion = 0;
+  uint64_t defaultParamsVersion = 0;
+  std::string innerHead;
+  std::string innerFoot;
+  std::string paramSeparator;
+  int codePage = 0;
+  std::size_t pageSizeLimit = 0;
+  int32_t fields = -1;  // fields 0 to fields - 1 are in `inner`; -1: nothing kept
+  std::string inner;
+};
+
 // The engine's single state. Field names follow the deck format's vocabulary.
 struct DeckState {
   std::string FieldSeparator;
@@ -61,6 +77,9 @@ struct DeckState {
   int CodePage = kCodePage932;
 
   PageSink ShowHtml;
+
+  // Not part of the deck: what RevealedFieldsPage keeps from one page to the next.
+  RevealedFieldsMemo Revealed;
 
   // Sets the policy and, for a fixed one, the double-byte rule at once.
   void SetPolicy(CodePagePolicy policy);

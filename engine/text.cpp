@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <bit>
 #include <cerrno>
 #include <chrono>
@@ -214,14 +215,39 @@ bool IsTrailPosition(std::string_view text, std::size_t pos) {
 
 // ---- TextList ---------------------------------------------------------------------------------
 
+namespace {
+std::atomic<uint64_t> g_lastListVersion{0};
+}  // namespace
+
+void TextList::Changed() {
+  version_ = g_lastListVersion.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+
+TextList::TextList(TextList&& other) noexcept
+    : arena_(std::move(other.arena_)), spans_(std::move(other.spans_)), version_(other.version_) {
+  other.Clear();
+}
+
+TextList& TextList::operator=(TextList&& other) noexcept {
+  if (this != &other) {
+    arena_ = std::move(other.arena_);
+    spans_ = std::move(other.spans_);
+    version_ = other.version_;
+    other.Clear();
+  }
+  return *this;
+}
+
 void TextList::Clear() {
   arena_.clear();
   spans_.clear();
+  Changed();
 }
 
 void TextList::Append(std::string_view entry) {
   spans_.push_back({static_cast<uint32_t>(arena_.size()), static_cast<uint32_t>(entry.size())});
   arena_.append(entry);
+  Changed();
 }
 
 std::string_view TextList::At(int32_t index) const {
@@ -238,11 +264,13 @@ void TextList::DropPrefix(int32_t index, std::size_t n) {
   uint32_t cut = static_cast<uint32_t>(std::min<std::size_t>(n, s.length));
   s.offset += cut;
   s.length -= cut;
+  Changed();
 }
 
 void TextList::Assign(std::string arena, std::vector<Span> spans) {
   arena_ = std::move(arena);
   spans_ = std::move(spans);
+  Changed();
 }
 
 // ---- Searching and replacing ------------------------------------------------------------------

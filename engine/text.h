@@ -45,6 +45,13 @@ bool IsTrailPosition(std::string_view text, std::size_t pos);
 // Views returned by At() stay valid until the list is next modified.
 class TextList {
  public:
+  TextList() = default;
+  TextList(const TextList&) = default;
+  TextList& operator=(const TextList&) = default;
+  // A list moved from is left empty, under a version of its own.
+  TextList(TextList&& other) noexcept;
+  TextList& operator=(TextList&& other) noexcept;
+
   void Clear();
   void Append(std::string_view entry);
   int32_t Count() const { return static_cast<int32_t>(spans_.size()); }
@@ -61,9 +68,16 @@ class TextList {
   };
   void Assign(std::string arena, std::vector<Span> spans);
 
+  // Changes with every change to the entries, and is shared only by copies of the same entries:
+  // two lists of one version hold the same entries.
+  uint64_t Version() const { return version_; }
+
  private:
+  void Changed();
+
   std::string arena_;
   std::vector<Span> spans_;
+  uint64_t version_ = 0;  // 0: never changed, so empty
 };
 
 // ---- Searching and replacing -----------------------------------------------------------------

@@ -265,7 +265,7 @@ void CheckReads(const SettingsFile& settings, const std::string& original) {
     std::string text = settings.ReadText(key.section, key.name, "<default>");
     FUZZ_CHECK(text == (present ? stored : "<default>"),
                std::string(key.name) + " read " + Escaped(text) + ", stored " + Escaped(stored));
-    int32_t number;
+    int32_t number = 0;
     bool isNumber = present && NumberOf(stored, number);
     for (int32_t fallback : {0, 1, -7, INT32_MIN}) {
       int32_t got = settings.ReadNumber(key.section, key.name, fallback);

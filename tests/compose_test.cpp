@@ -36,6 +36,18 @@ class ComposeTest : public ::testing::Test {
     deck_.RevealedField = static_cast<int32_t>(fields.size()) - 1;
     return RevealedFieldsPage(deck_);
   }
+  // Reveals fields 0 to `last` of the current card and checks the page against one composed with
+  // nothing kept from the pages before.
+  std::string Press(int32_t last) {
+    deck_.RevealedField = last;
+    DeckState fresh = deck_;
+    fresh.Revealed = {};
+    const std::string expected = RevealedFieldsPage(fresh);
+    const std::string page = RevealedFieldsPage(deck_);
+    EXPECT_EQ(page, expected) << "fields 0 to " << last;
+    EXPECT_EQ(Entries(deck_.Params), Entries(fresh.Params));
+    return page;
+  }
 
   DeckState deck_;
 
@@ -160,6 +172,51 @@ TEST_F(ComposeTest, RevealedPageStopsAtAFieldWithoutEntries) {
   EXPECT_EQ(deck_.Params.Count(), 0);
   SetDoubleByteCodePage(kCodePageUtf8);
   EXPECT_EQ(Revealed({"\x82", "b"}), "(<\x82><b>)");
+}
+
+TEST_F(ComposeTest, FieldsKeptFromThePageBeforeFollowEveryChangeToWhatTheyWereMadeFrom) {
+  Use({"[", "<$1>", "</$2>", "]", "#", "#d1#d2"});
+  deck_.CardFields = List({"a#1", "b", "\x83#c#3", "d#4"});
+  Press(0);
+  Press(1);
+  EXPECT_EQ(Press(2), "[<1>a</d2><d1>b</d2><3>\x83#c</d2>]");
+  deck_.Settings[kInnerHead] = "<b $1>";
+  EXPECT_EQ(Press(3), "[<b 1>a</d2><b d1>b</d2><b 3>\x83#c</d2><b 4>d</d2>]");
+  Press(1);  // back to fewer fields
+  Press(3);
+  deck_.Settings[kInnerFoot] = "</$1>";
+  Press(3);
+  SplitKeepingEmpty("#", "#e1#e2", deck_.DefaultParams);
+  Press(3);
+  deck_.ParamSeparator = "c";
+  Press(3);
+  deck_.ParamSeparator = "#";
+  SetDoubleByteCodePage(kCodePageUtf8);  // the "#" after 83 now separates
+  EXPECT_EQ(Press(2), "[<b 1>a</1><b e1>b</e1><b c>\x83</c>]");
+  SetDoubleByteCodePage(kCodePage932);
+  Press(3);
+  deck_.CardFields = List({"a#1", "b", "\x83#c#3", "x#9"});  // another card, as many fields
+  EXPECT_EQ(Press(3), "[<b 1>a</1><b e1>b</e1><b 3>\x83#c</3><b 9>x</9>]");
+
+  // A field that fails leaves nothing half kept.
+  deck_.CardFields = List({"a#1", "b", "c#3", "d#" + std::string(20, 'v')});
+  Press(1);
+  const std::size_t saved = PageSizeLimit();
+  SetPageSizeLimit(16);
+  deck_.RevealedField = 3;
+  EXPECT_EQ(ErrorOf([&] { RevealedFieldsPage(deck_); }),
+            "ページが 16 バイトを超えるため表示できません");
+  SetPageSizeLimit(saved);
+  Press(3);
+  SetPageSizeLimit(16);  // a limit lowered after the fields were composed holds for them too
+  EXPECT_EQ(ErrorOf([&] { RevealedFieldsPage(deck_); }),
+            "ページが 16 バイトを超えるため表示できません");
+  SetPageSizeLimit(saved);
+  deck_.CardFields = List({"a#1", "b", "c", "d\x82"});
+  Press(1);
+  deck_.RevealedField = 3;
+  EXPECT_EQ(ErrorOf([&] { RevealedFieldsPage(deck_); }), kIndexError0);
+  Press(2);
 }
 
 // ---- A whole deck -----------------------------------------------------------------------------
