@@ -129,15 +129,25 @@ std::size_t FindOutsideTrails932(std::string_view pattern, std::string_view text
   return FindOutsideTrails932With<Lead932Bits, EqualBits>(pattern, text);
 }
 
+// True when two occurrences of `pattern` can overlap: some proper prefix is also a suffix.
+bool CanOverlapItself(std::string_view pattern) {
+  for (std::size_t k = 1; k < pattern.size(); ++k) {
+    if (pattern.substr(0, k) == pattern.substr(pattern.size() - k)) return true;
+  }
+  return false;
+}
+
 // Walks the successive remainders of `text` as ReplaceAll and the splits do: finds the first
 // occurrence of `pattern` in the remainder (a text of its own, so its runs of lead bytes begin at
-// its start), calls `onMatch(p)` with its index in `text`, and goes on with the remainder that
-// begins `consume` bytes after it. The text ends at its first zero byte, and so does the pattern.
+// its start) and goes on with the remainder that follows it. The text ends at its first zero byte,
+// and so does the pattern. Calls `onMatches(base, bits)` with the occurrences in order, a few at a
+// time: bit i of `bits` stands for the occurrence at index base + i of `text`.
 // Short patterns are found through the candidate masks of 64 bytes at a time, each mask made once
-// for all the remainders that pass through it.
-template <class OnMatch>
-void ForEachRemainderMatch(std::string_view text, std::string_view pattern, std::size_t consume,
-                           OnMatch&& onMatch) {
+// for all the remainders that pass through it. Where the candidates of a block are the
+// occurrences themselves (a pattern of one or two bytes that cannot overlap itself, and no lead
+// byte before any of them), the block is handed on whole, without a step per occurrence.
+template <class OnMatches>
+void ForEachRemainderMatch(std::string_view text, std::string_view pattern, OnMatches&& onMatches) {
   const std::string_view searchable = UpToZero(text);
   pattern = UpToZero(pattern);
   const std::size_t n = searchable.size(), m = pattern.size();
@@ -149,14 +159,15 @@ void ForEachRemainderMatch(std::string_view text, std::string_view pattern, std:
       LeadRunMemo memo;
       std::size_t p = FindFrom(pattern, searchable.substr(start), 0, memo);
       if (p == std::string_view::npos) return;
-      onMatch(start + p);
-      start += p + consume;
+      onMatches(start + p, uint64_t{1});
+      start += p + m;
     }
     return;
   }
 
   const std::size_t end = n - m + 1;  // where a match could begin: below end
   const bool doubleByte = g_rule.mode;
+  const bool wholeBlocks = m <= 2 && !CanOverlapItself(pattern);
   std::size_t start = 0;
   LeadRunMemo memo{0, 0};
   char pad[80];
@@ -165,25 +176,40 @@ void ForEachRemainderMatch(std::string_view text, std::string_view pattern, std:
       base = start - (start - base) % 64;  // the block that holds `start`
       if (base >= end) return;
     }
-    uint64_t bits = CandidateBits(BlockAt(searchable, base, pad), pattern,
-                                  std::min<std::size_t>(64, end - base));
+    const char* block = BlockAt(searchable, base, pad);
+    uint64_t bits = CandidateBits(block, pattern, std::min<std::size_t>(64, end - base));
     if (start > base) bits &= ~uint64_t{0} << (start - base);
+    if (bits == 0) continue;
+    // Only a lead byte right before a candidate can make it a trail position: bit i tells whether
+    // the byte before position base + i is one.
+    uint64_t leadBefore = 0;
+    if (doubleByte) {
+      leadBefore =
+          (Lead932Bits(block) << 1) | static_cast<uint64_t>(base > 0 && g_rule.lead[t[base - 1]]);
+    }
+    if (wholeBlocks && (bits & leadBefore) == 0) {
+      onMatches(base, bits);
+      start = base + static_cast<std::size_t>(63 - std::countl_zero(bits)) + m;
+      if (start >= n) return;
+      continue;
+    }
+    uint64_t matches = 0;
     while (bits != 0) {
       const std::size_t p = base + static_cast<std::size_t>(std::countr_zero(bits));
       bits &= bits - 1;
       if (!RestMatches(searchable.data() + p, pattern)) continue;
-      // Only a lead byte right before a candidate can make it a trail position.
-      if (doubleByte && p > start && g_rule.lead[t[p - 1]]) {
+      if (((leadBefore >> (p - base)) & 1) != 0 && p > start) {
         // The memo belongs to an earlier remainder until a lookup in this one sets it.
         if (memo.pos < start) memo = {start, 0};
         if (LeadRunBefore(t, p, memo) & 1) continue;
       }
-      onMatch(p);
-      start = p + consume;
-      if (start >= n) return;
+      matches |= uint64_t{1} << (p - base);
+      start = p + m;
       if (start - base >= 64) break;
-      if (consume > 1) bits &= ~uint64_t{0} << (start - base);
+      bits &= ~uint64_t{0} << (start - base);
     }
+    if (matches != 0) onMatches(base, matches);
+    if (start >= n) return;
   }
 }
 
@@ -307,14 +333,46 @@ std::string ReplaceAll(std::string_view text, std::string_view pattern,
   if (!pattern.empty() && replacement.size() > pattern.size()) {
     room += CountBytes(text, pattern[0], pattern[0]) * (replacement.size() - pattern.size());
   }
-  ReserveFresh(result, room);
+  PieceWriter out(result, room);
+  // A short replacement is moved from a copy that can be read 16 bytes at a time.
+  char padded[16] = {};
+  const bool shortReplacement = replacement.size() <= sizeof padded;
+  if (shortReplacement) std::memcpy(padded, replacement.data(), replacement.size());
   std::size_t start = 0;
-  ForEachRemainderMatch(text, pattern, pattern.size(), [&](std::size_t p) {
-    result.append(text.data() + start, p - start);
-    result.append(replacement);
-    start = p + pattern.size();
+  ForEachRemainderMatch(text, pattern, [&](std::size_t base, uint64_t matches) {
+    // Locals only: the stores below could otherwise be taken to change what the captures refer to.
+    const char* const source = text.data();
+    const std::size_t size = text.size(), m = pattern.size();
+    const char* const with = shortReplacement ? padded : replacement.data();
+    const std::size_t withSize = replacement.size();
+    const std::size_t withReadable = shortReplacement ? sizeof padded : withSize;
+    PieceWriter::Room room = out.Open();
+    std::size_t from = start;
+    // Most pieces are short: moved 16 bytes at once, when the block can be read 16 bytes past its
+    // end and the room takes every piece it can give.
+    const bool readable = shortReplacement && base + 64 + 16 <= size;
+    const auto most = static_cast<std::ptrdiff_t>(64 * (16 + withSize) + PieceWriter::kSlack);
+    bool quick = readable && room.end - room.at >= most;
+    const Sixteen withBytes = LoadSixteen(padded);
+    do {
+      const std::size_t p = base + static_cast<std::size_t>(std::countr_zero(matches));
+      matches &= matches - 1;
+      const std::size_t gap = p - from;
+      if (quick && gap <= 16) {
+        PieceWriter::PutShort(room, LoadSixteen(source + from), gap);
+        PieceWriter::PutShort(room, withBytes, withSize);
+      } else {
+        out.Put(room, source + from, gap, size - from);
+        out.Put(room, with, withSize, withReadable);
+        quick = readable && room.end - room.at >= most;
+      }
+      from = p + m;
+    } while (matches != 0);
+    out.Close(room);
+    start = from;
   });
-  if (start < text.size()) result.append(text.substr(start));
+  if (start < text.size()) out.Put(text.substr(start));
+  out.Finish();
   return result;
 }
 
@@ -332,9 +390,13 @@ void CutPieces(std::string_view separator, std::string work, TextList& list) {
   // Every piece ends where a separator begins, with its first byte: room for all at once.
   ReserveFresh(spans, CountBytes(work, separator[0], separator[0]));
   std::size_t start = 0;
-  ForEachRemainderMatch(work, separator, separator.size(), [&](std::size_t p) {
-    spans.push_back({static_cast<uint32_t>(start), static_cast<uint32_t>(p - start)});
-    start = p + separator.size();
+  ForEachRemainderMatch(work, separator, [&](std::size_t base, uint64_t matches) {
+    do {
+      const std::size_t p = base + static_cast<std::size_t>(std::countr_zero(matches));
+      matches &= matches - 1;
+      spans.push_back({static_cast<uint32_t>(start), static_cast<uint32_t>(p - start)});
+      start = p + separator.size();
+    } while (matches != 0);
   });
   list.Assign(std::move(work), std::move(spans));
 }
@@ -345,6 +407,51 @@ std::string WithSeparator(std::string_view text, std::string_view separator) {
   work.append(text);
   work.append(separator);
   return work;
+}
+
+// SplitDroppingDoubles in one pass, for a separator of one byte that is not a lead byte. Such a
+// byte never extends a run of lead bytes, so a separator is at a trail position exactly when it
+// is in the text as a whole, whichever remainder it is found in, and merging doubles changes no
+// run either. Only the first of adjacent separators can be a trail byte; the merge turns the c
+// separators after it into (c + 1) / 2, each of which cuts: one piece ends where they begin, and
+// (c + 1) / 2 - 1 empty pieces follow. Every other piece stands in the text unchanged.
+void CutPiecesMergingDoubles(char separator, std::string work, TextList& list) {
+  const std::string_view searchable = UpToZero(work);
+  const std::size_t n = searchable.size();
+  std::vector<TextList::Span> spans;
+  ReserveFresh(spans, CountBytes(searchable, separator, separator));
+  const bool doubleByte = g_rule.mode;
+  std::size_t pieceStart = 0;
+  std::size_t runStart = 0, runLength = 0;  // adjacent separators not yet cut at
+  auto cut = [&] {
+    spans.push_back(
+        {static_cast<uint32_t>(pieceStart), static_cast<uint32_t>(runStart - pieceStart)});
+    for (std::size_t k = 1; k < (runLength + 1) / 2; ++k) {
+      spans.push_back({static_cast<uint32_t>(runStart), 0});
+    }
+    pieceStart = runStart + runLength;
+  };
+  LeadRunCarry carry;
+  char pad[80];
+  for (std::size_t base = 0; base < n; base += 64) {
+    const char* block = BlockAt(searchable, base, pad);
+    uint64_t bits = EqualBits(block, separator);
+    if (n - base < 64) bits &= (uint64_t{1} << (n - base)) - 1;
+    if (doubleByte) bits &= ~TrailBits(Lead932Bits(block), carry);
+    while (bits != 0) {
+      const std::size_t q = base + static_cast<std::size_t>(std::countr_zero(bits));
+      bits &= bits - 1;
+      if (runLength > 0 && q == runStart + runLength) {
+        ++runLength;
+        continue;
+      }
+      if (runLength > 0) cut();
+      runStart = q;
+      runLength = 1;
+    }
+  }
+  if (runLength > 0) cut();
+  list.Assign(std::move(work), std::move(spans));
 }
 
 }  // namespace
@@ -361,6 +468,10 @@ void SplitKeepingEmpty(std::string_view separator, std::string_view text, TextLi
 void SplitDroppingDoubles(std::string_view separator, std::string_view text, TextList& list) {
   if (separator.empty()) {
     SplitKeepingEmpty(separator, text, list);
+    return;
+  }
+  if (separator.size() == 1 && !g_rule.lead[static_cast<unsigned char>(separator[0])]) {
+    CutPiecesMergingDoubles(separator[0], WithSeparator(text, separator), list);
     return;
   }
   std::string doubled = WithSeparator(separator, separator);

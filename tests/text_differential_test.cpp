@@ -5,8 +5,10 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 #include <map>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -89,22 +91,9 @@ class InputGenerator {
   // A pattern or separator: mostly short and often present in `text`, so that matches, rejected
   // candidates at trail positions and overlaps all occur.
   std::string Pattern(const std::string& text) {
-    static const char* const kFixed[] = {"#",
-                                         ";",
-                                         "|",
-                                         ",",
-                                         "##",
-                                         ";;",
-                                         "aa",
-                                         "$1",
-                                         "$10",
-                                         "\x82",
-                                         "\x82\x82",
-                                         "A",
-                                         "AA",
-                                         "#|",
-                                         "\x83"
-                                         "A"};
+    static const char* const kFixed[] = {"#",        ";",  "|",  ",",   "##",
+                                         ";;",       "aa", "$1", "$10", "\x82",
+                                         "\x82\x82", "A",  "AA", "#|",  "\x83\x41"};
     uint32_t r = Below(100);
     if (r < 3) return "";
     if (r < 40) return kFixed[Below(sizeof kFixed / sizeof kFixed[0])];
@@ -237,6 +226,75 @@ TEST_P(TextDifferentialTest, EngineAgreesWithNaiveModel) {
 
   for (const auto& [operation, count] : mismatches_) {
     EXPECT_EQ(count, 0) << operation << " mismatches in " << kInputsPerMode << " inputs";
+  }
+}
+
+// Long texts: runs of matches longer than a 64-byte block, gaps and replacements on either side of
+// 16 bytes, results that outgrow the first stretch of their string, and long runs of lead bytes or
+// separators. Fewer inputs, since the model copies the remainder after every match.
+TEST_P(TextDifferentialTest, LongTextsAgreeWithNaiveModel) {
+  const bool doubleByte = GetParam() == kCodePage932;
+  InputGenerator gen(doubleByte ? 20261209u : 20261210u);
+  static const char* const kPatterns[] = {"$1", "#", "|", "||", "ab", "\x82", "\x81\x40", "a|"};
+  static const std::size_t kReplacementSizes[] = {0, 1, 2, 15, 16, 17, 40, 300};
+  TextList list;
+  for (int n = 0; n < 48; ++n) {
+    const std::string pattern = kPatterns[gen.Below(sizeof kPatterns / sizeof kPatterns[0])];
+    std::string text;
+    const std::size_t size = 2000 + gen.Below(18000);
+    while (text.size() < size) {
+      const std::size_t length = 1 + gen.Below(200);
+      switch (gen.Below(5)) {
+        case 0:  // matches back to back, or a byte apart
+          for (std::size_t i = 0; i < length; ++i) text += pattern + (gen.Chance(30) ? "," : "");
+          break;
+        case 1:  // a gap of about 16 bytes
+          text += std::string(14 + gen.Below(5), 'g') + pattern;
+          break;
+        case 2:  // a run of lead bytes, so that the next match may stand at a trail position
+          for (std::size_t i = 0; i < length; ++i)
+            text.push_back(static_cast<char>(gen.LeadByte()));
+          text += pattern;
+          break;
+        default:
+          for (std::size_t i = 0; i < length; ++i)
+            text.push_back(static_cast<char>(gen.Byte(false)));
+      }
+    }
+    std::string replacement;
+    const std::size_t replacementSize = kReplacementSizes[gen.Below(8)];
+    for (std::size_t i = 0; i < replacementSize; ++i)
+      replacement.push_back(static_cast<char>('A' + i % 26));
+    if (gen.Chance(10)) text[gen.Below(static_cast<uint32_t>(text.size()))] = '\0';
+
+    // In a buffer of exactly its size, so that the sanitizers see any read past its end.
+    std::unique_ptr<char[]> exact(new char[text.size()]);
+    std::memcpy(exact.get(), text.data(), text.size());
+    const std::string_view input(exact.get(), text.size());
+
+    const std::string want = reference::ReplaceAll(text, pattern, replacement, doubleByte);
+    const std::string got = ReplaceAll(input, pattern, replacement);
+    if (got != want) {
+      Mismatch("ReplaceAll", "pattern " + Hex(pattern) + ", replacement of " +
+                                 std::to_string(replacementSize) + " bytes, text " + Hex(text));
+    }
+    for (int dropping = 0; dropping < 2; ++dropping) {
+      const std::vector<std::string> wantPieces =
+          dropping ? reference::SplitDroppingDoubles(pattern, text, doubleByte)
+                   : reference::SplitKeepingEmpty(pattern, text, doubleByte);
+      if (dropping) {
+        SplitDroppingDoubles(pattern, input, list);
+      } else {
+        SplitKeepingEmpty(pattern, input, list);
+      }
+      if (Entries(list) != wantPieces) {
+        Mismatch(dropping ? "SplitDroppingDoubles" : "SplitKeepingEmpty",
+                 "separator " + Hex(pattern) + " text " + Hex(text));
+      }
+    }
+  }
+  for (const auto& [operation, count] : mismatches_) {
+    EXPECT_EQ(count, 0) << operation << " mismatches in long texts";
   }
 }
 
