@@ -217,34 +217,57 @@ inline uint64_t LineEndBits(const char* d, std::size_t count) {
   return bits;
 }
 
-// Cuts `data` into lines: CR LF, a lone CR and a lone LF each end a line, a zero byte ends the
-// data, a last line without a line end counts, a line end at the very end adds no empty line.
-// The line ends of each 64 bytes are found together, so a short line costs no search of its own.
-inline void CutLines(std::string_view data, std::vector<TextList::Span>& spans) {
-  const char* d = data.data();
-  const std::size_t n = data.size();
-  // Reserved once (CR and LF bound the lines): growing a list of a million lines step by step
-  // faults in every step afresh.
-  ReserveFresh(spans, CountBytes(data, '\n', '\r') + 1);
-  std::size_t pos = 0;  // start of the next line
-  for (std::size_t block = 0; block < n; block += 64) {
-    uint64_t bits = LineEndBits(d + block, std::min<std::size_t>(64, n - block));
+// Cuts data into lines while it is read: CR LF, a lone CR and a lone LF each end a line, a zero
+// byte ends the data, a last line without a line end counts, a line end at the very end adds no
+// empty line. The line ends of each 64 bytes are found together, so a short line costs no search
+// of its own, and each part of the data is cut just after it arrives, while it is in the cache.
+class LineCutter {
+ public:
+  explicit LineCutter(std::vector<TextList::Span>& spans) : spans_(spans) {}
+
+  // Cuts what it can of `data`, all the bytes that have arrived so far: the blocks of 64 that
+  // some byte follows, since the LF of a CR LF may be the next.
+  void Feed(std::string_view data) {
+    while (!done_ && block_ + 64 < data.size()) Cut(data, 64);
+  }
+
+  // Cuts the rest of `data`, which is complete.
+  void Finish(std::string_view data) {
+    while (!done_ && block_ < data.size()) {
+      Cut(data, std::min<std::size_t>(64, data.size() - block_));
+    }
+    if (!done_ && pos_ < data.size()) Add(data.size());
+    done_ = true;
+  }
+
+ private:
+  void Cut(std::string_view data, std::size_t count) {
+    const char* d = data.data();
+    uint64_t bits = LineEndBits(d + block_, count);
     while (bits != 0) {
-      const std::size_t end = block + static_cast<std::size_t>(std::countr_zero(bits));
+      const std::size_t end = block_ + static_cast<std::size_t>(std::countr_zero(bits));
       bits &= bits - 1;
-      if (end < pos) continue;  // the LF of a CR LF
+      if (end < pos_) continue;  // the LF of a CR LF
       if (d[end] == '\0') {
-        if (end > pos)
-          spans.push_back({static_cast<uint32_t>(pos), static_cast<uint32_t>(end - pos)});
+        if (end > pos_) Add(end);
+        done_ = true;
         return;
       }
-      spans.push_back({static_cast<uint32_t>(pos), static_cast<uint32_t>(end - pos)});
-      pos = end + 1;
-      if (d[end] == '\r' && pos < n && d[pos] == '\n') ++pos;
+      Add(end);
+      pos_ = end + 1;
+      if (d[end] == '\r' && pos_ < data.size() && d[pos_] == '\n') ++pos_;
     }
+    block_ += 64;
   }
-  if (pos < n) spans.push_back({static_cast<uint32_t>(pos), static_cast<uint32_t>(n - pos)});
-}
+  void Add(std::size_t end) {
+    spans_.push_back({static_cast<uint32_t>(pos_), static_cast<uint32_t>(end - pos_)});
+  }
+
+  std::vector<TextList::Span>& spans_;
+  std::size_t block_ = 0;  // the next block to cut
+  std::size_t pos_ = 0;    // start of the next line
+  bool done_ = false;
+};
 
 // ---- 64-byte blocks: searching by bit masks -----------------------------------------------------
 

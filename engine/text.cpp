@@ -498,19 +498,29 @@ void ReadLines(const std::string& fileName, TextList& list) {
   const auto size = static_cast<std::size_t>(st.st_size);
   std::string data;
   ReserveFresh(data, size);
+  std::vector<TextList::Span> spans;
+  LineCutter cutter(spans);
   // Read through a small buffer that stays in the cache, and append from it: sizing the string
-  // first would fill every byte with zeros only for the read to fill it again.
+  // first would fill every byte with zeros only for the read to fill it again. Each piece is cut
+  // into lines as soon as it is in.
   char chunk[64 * 1024];
   while (data.size() < size) {
     ssize_t n = ::read(fd, chunk, std::min(sizeof chunk, size - data.size()));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) ThrowOpenError(fileName);
     if (n == 0) break;  // truncated since fstat: take what is there
+    if (data.empty()) {
+      // Room for the lines of the whole file at the rate of the first piece, and some more:
+      // growing a list of a million lines step by step faults in every step afresh.
+      const std::string_view first(chunk, static_cast<std::size_t>(n));
+      const std::size_t ends =
+          std::max(CountBytes(first, '\n', '\n'), CountBytes(first, '\r', '\r'));
+      ReserveFresh(spans, (ends + 1) * (size / first.size() + 1) / 8 * 9 + 16);
+    }
     data.append(chunk, static_cast<std::size_t>(n));
+    cutter.Feed(data);
   }
-
-  std::vector<TextList::Span> spans;
-  CutLines(data, spans);
+  cutter.Finish(data);
   list.Assign(std::move(data), std::move(spans));
 }
 

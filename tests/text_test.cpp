@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -380,6 +381,48 @@ TEST_F(FileTest, ReadLinesOfAManyLineFile) {
   ASSERT_EQ(lines.size(), 100000u);
   EXPECT_EQ(lines.front(), "line 0");
   EXPECT_EQ(lines.back(), "line 99999");
+}
+
+// Line ends are found 64 bytes at a time and the file is read 64 KiB at a time: a CR LF, a zero
+// byte or a line may straddle either boundary. Files full of line ends, of sizes about those
+// boundaries, against a plain byte-by-byte cut.
+TEST_F(FileTest, ReadLinesAgreesWithAPlainCutAcrossBlocksAndReads) {
+  auto plainLines = [](const std::string& bytes) {
+    Pieces lines;
+    std::string line;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+      const char c = bytes[i];
+      if (c == '\0') break;
+      if (c != '\r' && c != '\n') {
+        line += c;
+        continue;
+      }
+      lines.push_back(line);
+      line.clear();
+      if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+    }
+    if (!line.empty()) lines.push_back(line);
+    return lines;
+  };
+  std::mt19937 rng(20261209);
+  const std::size_t sizes[] = {63, 64, 65, 127, 128, 129, 65535, 65536, 65537, 131073, 200000};
+  for (int round = 0; round < 3; ++round) {
+    for (std::size_t size : sizes) {
+      std::string bytes;
+      for (std::size_t i = 0; i < size; ++i) {
+        const uint32_t r = rng() % 100;
+        bytes.push_back(r < 20 ? '\r' : r < 40 ? '\n' : r < 50 ? '\x82' : 'a');
+      }
+      // A CR LF across every boundary of the reads, in one file in three.
+      for (std::size_t at = 65536; round == 1 && at < size; at += 65536) {
+        bytes[at - 1] = '\r';
+        bytes[at] = '\n';
+      }
+      // A zero byte near the end of a block or of a read, in one file in three.
+      if (round == 2) bytes[size - 1 - rng() % std::min<std::size_t>(size, 70)] = '\0';
+      ASSERT_EQ(Lines(bytes), plainLines(bytes)) << size << " bytes, round " << round;
+    }
+  }
 }
 
 TEST_F(FileTest, ReadLinesOpenErrorNamesTheFileAndLeavesTheList) {
