@@ -137,10 +137,7 @@ Command ParseCommand(const std::vector<std::string>& args) {
 // introducer, no default parameters, empty lists.
 DeckState StartingDeck(tavrin::CodePagePolicy policy) {
   DeckState deck;
-  deck.Settings[tavrin::kOuterHead] = "<html><head><title>Tavrin</title></head><body>";
-  deck.Settings[tavrin::kInnerHead] = "<p>";
-  deck.Settings[tavrin::kInnerFoot] = "</p>";
-  deck.Settings[tavrin::kOuterFoot] = "</body></html>";
+  deck.StartWith(tavrin::kDefaultStartupTemplates);
   deck.SetPolicy(policy);
   deck.MakeLists();
   return deck;

@@ -468,8 +468,7 @@ struct OpenCardDeck {
   bool keepPage = false;
 
   explicit OpenCardDeck(const std::string& path) {
-    deck.Settings = {
-        "<html><head><title>Tavrin</title></head><body>", "<p>", "</p>", "</body></html>", "", ""};
+    deck.StartWith(kDefaultStartupTemplates);
     deck.SetPolicy(CodePagePolicy::Cp932);
     deck.MakeLists();
     deck.ShowHtml = [this](const std::string& html) {

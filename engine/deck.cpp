@@ -32,6 +32,11 @@ void DeckState::MakeLists() {
   RevealedField = -1;
 }
 
+void DeckState::StartWith(const StartupTemplates& templates) {
+  Settings = {
+      templates.OuterHead, templates.InnerHead, templates.InnerFoot, templates.OuterFoot, "", ""};
+}
+
 void ShowPage(DeckState& deck, const std::string& page) {
   if (deck.ShowHtml) deck.ShowHtml(page);
 }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/templates.h"
 #include "engine/text.h"
 
 namespace tavrin {
@@ -85,6 +86,8 @@ struct DeckState {
   void SetPolicy(CodePagePolicy policy);
   // Empties the four lists and sets RevealedField to -1, as when the window is first shown.
   void MakeLists();
+  // The settings a run starts from: the four templates, no comment introducer, no defaults.
+  void StartWith(const StartupTemplates& templates);
 };
 
 // Reads deck `fileName` into `deck` and shows its title page (for a deck of three or more lines).

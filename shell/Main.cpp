@@ -280,12 +280,7 @@ void TForm1::RunFormCreate() {
 void TForm1::FormCreate() {
   DragAcceptFiles(true);
   settings_ = tavrin::LoadSettings(*placement_);
-  deck_.Settings[tavrin::kOuterHead] = settings_.Templates.OuterHead;
-  deck_.Settings[tavrin::kInnerHead] = settings_.Templates.InnerHead;
-  deck_.Settings[tavrin::kInnerFoot] = settings_.Templates.InnerFoot;
-  deck_.Settings[tavrin::kOuterFoot] = settings_.Templates.OuterFoot;
-  deck_.Settings[tavrin::kCommentIntroducer].clear();
-  deck_.Settings[tavrin::kDefaultParameters].clear();
+  deck_.StartWith(settings_.Templates);
   tavrin::TakeCommandLine(settings_.FileName);
 }
 

@@ -17,13 +17,6 @@
 
 namespace tavrin {
 
-const StartupTemplates kDefaultStartupTemplates = {
-    "<html><head><title>Tavrin</title></head><body>",
-    "</body></html>",
-    "<p>",
-    "</p>",
-};
-
 namespace {
 
 constexpr std::size_t kMaxValueBytes = 2047;

@@ -7,18 +7,9 @@
 #include <memory>
 #include <string>
 
+#include "engine/templates.h"
+
 namespace tavrin {
-
-// The four templates from which every run starts, read from section "HTML".
-struct StartupTemplates {
-  std::string OuterHead;
-  std::string OuterFoot;
-  std::string InnerHead;
-  std::string InnerFoot;
-};
-
-// Built-in defaults of the templates, used whenever the stored text is empty.
-extern const StartupTemplates kDefaultStartupTemplates;
 
 // What the settings file feeds into the main window for the whole run.
 struct ShellSettings {

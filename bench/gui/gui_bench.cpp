@@ -29,8 +29,7 @@ namespace {
 // The engine alone, as the window drives it, collecting the pages it hands over.
 std::vector<std::string> EnginePages(const std::string& deckFile, int presses, int& codePage) {
   tavrin::DeckState deck;
-  const tavrin::StartupTemplates& t = tavrin::kDefaultStartupTemplates;
-  deck.Settings = {t.OuterHead, t.InnerHead, t.InnerFoot, t.OuterFoot, "", ""};
+  deck.StartWith(tavrin::kDefaultStartupTemplates);
   std::vector<std::string> pages;
   deck.ShowHtml = [&](const std::string& html) { pages.push_back(html); };
   deck.MakeLists();

@@ -38,8 +38,7 @@ using std::chrono::milliseconds;
 class Model {
  public:
   explicit Model(const std::string& deckFile) {
-    const tavrin::StartupTemplates& t = tavrin::kDefaultStartupTemplates;
-    deck_.Settings = {t.OuterHead, t.InnerHead, t.InnerFoot, t.OuterFoot, "", ""};
+    deck_.StartWith(tavrin::kDefaultStartupTemplates);
     deck_.ShowHtml = [this](const std::string& html) { page_ = html; };
     deck_.MakeLists();
     tavrin::LoadDeck(deck_, deckFile);

@@ -63,8 +63,7 @@ double ResidentBytes() {
 class Model {
  public:
   Model() {
-    const tavrin::StartupTemplates& t = tavrin::kDefaultStartupTemplates;
-    deck_.Settings = {t.OuterHead, t.InnerHead, t.InnerFoot, t.OuterFoot, "", ""};
+    deck_.StartWith(tavrin::kDefaultStartupTemplates);
     deck_.ShowHtml = [this](const std::string& html) {
       page_ = html;
       ++pages_;
