@@ -116,11 +116,11 @@ std::string ExpandTemplate(std::string_view tmpl, const TextList& params,
   return result;
 }
 
-std::string SingleFieldPage(const DeckState& deck, const TextList& params) {
-  const DeckSettings& s = deck.Settings;
-  std::string head = ExpandTemplate(s[kOuterHead] + s[kInnerHead], params, deck.DefaultParams);
+std::string SingleFieldPage(const PageRules& rules, const TextList& params) {
+  const DeckSettings& s = rules.Settings;
+  std::string head = ExpandTemplate(s[kOuterHead] + s[kInnerHead], params, rules.DefaultParams);
   std::string_view body = params.At(0);
-  std::string foot = ExpandTemplate(s[kInnerFoot] + s[kOuterFoot], params, deck.DefaultParams);
+  std::string foot = ExpandTemplate(s[kInnerFoot] + s[kOuterFoot], params, rules.DefaultParams);
   std::string page;
   page.reserve(head.size() + body.size() + foot.size());
   page.append(head).append(body).append(foot);
@@ -129,40 +129,41 @@ std::string SingleFieldPage(const DeckState& deck, const TextList& params) {
 
 namespace {
 
-// True when `memo` was made from the fields, inner templates and parameter rules of `deck` as they
-// are now.
-bool MemoHolds(const RevealedFieldsMemo& memo, const DeckState& deck) {
-  const DeckSettings& s = deck.Settings;
-  return memo.fields >= 0 && memo.cardFieldsVersion == deck.CardFields.Version() &&
-         memo.defaultParamsVersion == deck.DefaultParams.Version() &&
+// True when `memo` was made from `fields` and from the inner templates and parameter rules of
+// `rules` as they are now.
+bool MemoHolds(const RevealedFieldsMemo& memo, const PageRules& rules, const TextList& fields) {
+  const DeckSettings& s = rules.Settings;
+  return memo.fields >= 0 && memo.cardFieldsVersion == fields.Version() &&
+         memo.defaultParamsVersion == rules.DefaultParams.Version() &&
          memo.codePage == DoubleByteCodePage() && memo.pageSizeLimit == PageSizeLimit() &&
          memo.innerHead == s[kInnerHead] && memo.innerFoot == s[kInnerFoot] &&
-         memo.paramSeparator == deck.ParamSeparator;
+         memo.paramSeparator == rules.ParamSeparator;
 }
 
-void StartMemo(RevealedFieldsMemo& memo, const DeckState& deck) {
-  const DeckSettings& s = deck.Settings;
-  memo.cardFieldsVersion = deck.CardFields.Version();
-  memo.defaultParamsVersion = deck.DefaultParams.Version();
+void StartMemo(RevealedFieldsMemo& memo, const PageRules& rules, const TextList& fields) {
+  const DeckSettings& s = rules.Settings;
+  memo.cardFieldsVersion = fields.Version();
+  memo.defaultParamsVersion = rules.DefaultParams.Version();
   memo.innerHead = s[kInnerHead];
   memo.innerFoot = s[kInnerFoot];
-  memo.paramSeparator = deck.ParamSeparator;
+  memo.paramSeparator = rules.ParamSeparator;
   memo.codePage = DoubleByteCodePage();
   memo.pageSizeLimit = PageSizeLimit();
   memo.fields = 0;
   memo.inner.clear();
 }
 
-// Appends fields `first` to `last` of CardFields, each between its inner templates, to `inner`.
+// Appends fields `first` to `last` of `fields`, each between its inner templates, to `inner`.
 // A field without parameters takes the templates expanded from the defaults alone, `plainHead`
-// and `plainFoot`; a field with some leaves them in deck.Params.
-void AppendInnerFields(DeckState& deck, int32_t first, int32_t last, const std::string& plainHead,
-                       const std::string& plainFoot, std::string& inner) {
-  const DeckSettings& s = deck.Settings;
-  const std::string& separator = deck.ParamSeparator;
+// and `plainFoot`; a field with some leaves them in `params`.
+void AppendInnerFields(const PageRules& rules, const TextList& fields, int32_t first, int32_t last,
+                       const std::string& plainHead, const std::string& plainFoot, TextList& params,
+                       std::string& inner) {
+  const DeckSettings& s = rules.Settings;
+  const std::string& separator = rules.ParamSeparator;
   std::string work;
   for (int32_t j = first; j <= last; ++j) {
-    std::string_view field = deck.CardFields.At(j);
+    std::string_view field = fields.At(j);
     bool plain = separator.empty();
     if (!plain) {
       // The split of a field is the field alone exactly when the first separator found in
@@ -174,47 +175,47 @@ void AppendInnerFields(DeckState& deck, int32_t first, int32_t last, const std::
       inner.append(plainHead).append(field).append(plainFoot);
       continue;
     }
-    SplitKeepingEmpty(separator, field, deck.Params);
-    inner.append(ExpandTemplate(s[kInnerHead], deck.Params, deck.DefaultParams));
-    inner.append(deck.Params.At(0));
-    inner.append(ExpandTemplate(s[kInnerFoot], deck.Params, deck.DefaultParams));
+    SplitKeepingEmpty(separator, field, params);
+    inner.append(ExpandTemplate(s[kInnerHead], params, rules.DefaultParams));
+    inner.append(params.At(0));
+    inner.append(ExpandTemplate(s[kInnerFoot], params, rules.DefaultParams));
   }
 }
 
 }  // namespace
 
-std::string RevealedFieldsPage(DeckState& deck) {
-  const DeckSettings& s = deck.Settings;
-  const int32_t last = deck.RevealedField;
+std::string RevealedFieldsPage(const PageRules& rules, const TextList& fields, int32_t last,
+                               TextList& params, RevealedFieldsMemo& memo) {
+  const DeckSettings& s = rules.Settings;
+  const TextList& defaults = rules.DefaultParams;
 
   // A field without parameters expands its templates from the defaults alone: once per page,
   // not once per field.
   TextList single;
   single.Append({});
-  const std::string plainHead = ExpandTemplate(s[kInnerHead], single, deck.DefaultParams);
-  const std::string plainFoot = ExpandTemplate(s[kInnerFoot], single, deck.DefaultParams);
+  const std::string plainHead = ExpandTemplate(s[kInnerHead], single, defaults);
+  const std::string plainFoot = ExpandTemplate(s[kInnerFoot], single, defaults);
 
   // The outer templates take the parameters of the field revealed last.
   TextList lastParams;
-  SplitKeepingEmpty(deck.ParamSeparator, deck.CardFields.At(last), lastParams);
-  const std::string head = ExpandTemplate(s[kOuterHead], lastParams, deck.DefaultParams);
-  const std::string foot = ExpandTemplate(s[kOuterFoot], lastParams, deck.DefaultParams);
+  SplitKeepingEmpty(rules.ParamSeparator, fields.At(last), lastParams);
+  const std::string head = ExpandTemplate(s[kOuterHead], lastParams, defaults);
+  const std::string foot = ExpandTemplate(s[kOuterFoot], lastParams, defaults);
 
   // Fields shown by the page before are taken as they were composed then: each OK adds one field,
   // so that pressing through a card of a hundred thousand fields stays quick to the last.
-  RevealedFieldsMemo& memo = deck.Revealed;
-  if (!MemoHolds(memo, deck) || memo.fields > last + 1) StartMemo(memo, deck);
+  if (!MemoHolds(memo, rules, fields) || memo.fields > last + 1) StartMemo(memo, rules, fields);
   if (memo.fields <= last) {
     const int32_t first = memo.fields;
     memo.fields = -1;  // until every field below is in: an error leaves nothing half kept
-    AppendInnerFields(deck, first, last, plainHead, plainFoot, memo.inner);
+    AppendInnerFields(rules, fields, first, last, plainHead, plainFoot, params, memo.inner);
     memo.fields = last + 1;
   }
 
   std::string page;
   ReserveFresh(page, head.size() + memo.inner.size() + foot.size());
   page.append(head).append(memo.inner).append(foot);
-  deck.Params = std::move(lastParams);
+  params = std::move(lastParams);
   return page;
 }
 

@@ -2,14 +2,52 @@
 // and the parameters that follow each field's comment introducer.
 #pragma once
 
+#include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
-#include "engine/deck.h"
 #include "engine/text.h"
 
 namespace tavrin {
+
+// Indexes of the six per-deck settings, in the order in which the header keys are looked up.
+enum DeckSetting : int {
+  kOuterHead = 0,
+  kInnerHead,
+  kInnerFoot,
+  kOuterFoot,
+  kCommentIntroducer,
+  kDefaultParameters,
+  kDeckSettingCount
+};
+
+using DeckSettings = std::array<std::string, kDeckSettingCount>;
+
+// What composition reads of a deck: its settings, the comment introducer that cuts a field into
+// parameters, and the default parameters.
+struct PageRules {
+  std::string ParamSeparator;
+  DeckSettings Settings;
+  TextList DefaultParams;
+};
+
+// The inner part of the last page of revealed fields (each field between its inner templates),
+// kept so that the next OK composes the one field it adds instead of every field again. It holds
+// only while the fields, the inner templates and the parameter rules it was made from stay as
+// they were; composition checks that before using it.
+struct RevealedFieldsMemo {
+  uint64_t cardFieldsVersion = 0;
+  uint64_t defaultParamsVersion = 0;
+  std::string innerHead;
+  std::string innerFoot;
+  std::string paramSeparator;
+  int codePage = 0;
+  std::size_t pageSizeLimit = 0;
+  int32_t fields = -1;  // fields 0 to fields - 1 are in `inner`; -1: nothing kept
+  std::string inner;
+};
 
 // The largest page, in bytes, that composition builds (256 MiB unless set): a template whose
 // placeholders would expand past it raises Error "ページが %d バイトを超えるため表示できません"
@@ -24,11 +62,13 @@ std::string ExpandTemplate(std::string_view tmpl, const TextList& params, const 
 
 // The page for one text already split into `params`: heads and foots each joined before expansion.
 // Throws the list index error when `params` is empty.
-std::string SingleFieldPage(const DeckState& deck, const TextList& params);
+std::string SingleFieldPage(const PageRules& rules, const TextList& params);
 
-// The page for fields 0 to RevealedField of CardFields shown together; leaves deck.Params holding
-// the parameters of the last of them. Fields that deck.Revealed still holds from the page before
-// are not composed again. Throws the list index error for a field without entries.
-std::string RevealedFieldsPage(DeckState& deck);
+// The page for fields 0 to `last` of `fields` shown together; leaves `params` holding the
+// parameters of field `last`. Fields that `memo` still holds from the page before are not composed
+// again. Throws the list index error for a field without entries; `params` may then have changed,
+// and `memo` keeps nothing half made.
+std::string RevealedFieldsPage(const PageRules& rules, const TextList& fields, int32_t last,
+                               TextList& params, RevealedFieldsMemo& memo);
 
 }  // namespace tavrin

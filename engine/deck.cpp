@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "engine/compose.h"
 #include "engine/scan.h"
 
 namespace tavrin {
@@ -39,6 +38,11 @@ void DeckState::StartWith(const StartupTemplates& templates) {
 
 void ShowPage(DeckState& deck, const std::string& page) {
   if (deck.ShowHtml) deck.ShowHtml(page);
+}
+
+void ShowSingleField(DeckState& deck, std::string_view text) {
+  SplitKeepingEmpty(deck.ParamSeparator, text, deck.Params);
+  ShowPage(deck, SingleFieldPage(deck, deck.Params));
 }
 
 namespace {
@@ -246,8 +250,7 @@ void LoadDeck(DeckState& deck, const std::string& fileName) {
     }
     deck.ParamSeparator = deck.Settings[kCommentIntroducer];
     SplitKeepingEmpty(deck.ParamSeparator, deck.Settings[kDefaultParameters], deck.DefaultParams);
-    SplitKeepingEmpty(deck.ParamSeparator, deck.Lines.At(2), deck.Params);
-    ShowPage(deck, SingleFieldPage(deck, deck.Params));
+    ShowSingleField(deck, deck.Lines.At(2));
   }
   deck.CardCount = lineCount - 3;
   if (deck.CardCount >= 1) {

@@ -10,21 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "engine/compose.h"
 #include "engine/templates.h"
 #include "engine/text.h"
 
 namespace tavrin {
-
-// Indexes of the six per-deck settings, in the order in which the header keys are looked up.
-enum DeckSetting : int {
-  kOuterHead = 0,
-  kInnerHead,
-  kInnerFoot,
-  kOuterFoot,
-  kCommentIntroducer,
-  kDefaultParameters,
-  kDeckSettingCount
-};
 
 // Header keys, indexed by DeckSetting.
 extern const std::array<const char*, kDeckSettingCount> kDeckSettingKeys;
@@ -39,34 +29,14 @@ CodePagePolicy ParseCodePagePolicy(const std::string& text);
 // Takes a complete HTML page as bytes in the deck's code page and shows it.
 using PageSink = std::function<void(const std::string& html)>;
 
-using DeckSettings = std::array<std::string, kDeckSettingCount>;
-
-// The inner part of the last page of revealed fields (each field between its inner templates),
-// kept so that the next OK composes the one field it adds instead of every field again. It holds
-// only while the fields, the inner templates and the parameter rules it was made from stay as
-// they were; composition checks that before using it.
-struct RevealedFieldsMemo {
-  uint64_t cardFieldsVersion = 0;
-  uint64_t defaultParamsVersion = 0;
-  std::string innerHead;
-  std::string innerFoot;
-  std::string paramSeparator;
-  int codePage = 0;
-  std::size_t pageSizeLimit = 0;
-  int32_t fields = -1;  // fields 0 to fields - 1 are in `inner`; -1: nothing kept
-  std::string inner;
-};
-
-// The engine's single state. Field names follow the deck format's vocabulary.
-struct DeckState {
+// The engine's single state. Field names follow the deck format's vocabulary; the settings, the
+// comment introducer (ParamSeparator) and DefaultParams are the PageRules that composition reads.
+struct DeckState : PageRules {
   std::string FieldSeparator;
-  std::string ParamSeparator;
-  DeckSettings Settings;
 
   TextList Lines;
   TextList CardFields;
   TextList Params;
-  TextList DefaultParams;
 
   int32_t CardCount = 0;
   int32_t Position = 0;
@@ -97,6 +67,10 @@ void LoadDeck(DeckState& deck, const std::string& fileName);
 
 // Hands `page` to deck.ShowHtml (nothing when no sink is set).
 void ShowPage(DeckState& deck, const std::string& page);
+
+// Splits `text` at the comment introducer into deck.Params, empty pieces kept, and shows the
+// single-field page for them. Throws the list index error when `text` splits into no entries.
+void ShowSingleField(DeckState& deck, std::string_view text);
 
 // True when `bytes` is strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
 bool IsValidUtf8(std::string_view bytes);

@@ -22,8 +22,7 @@ void OpenCard(DeckState& deck) {
   std::string_view line = deck.Lines.At(deck.CardOrder[static_cast<std::size_t>(deck.Position)]);
   SplitDroppingDoubles(deck.FieldSeparator, line, deck.CardFields);
   deck.RevealedField = 0;
-  SplitKeepingEmpty(deck.ParamSeparator, deck.CardFields.At(0), deck.Params);
-  ShowPage(deck, SingleFieldPage(deck, deck.Params));
+  ShowSingleField(deck, deck.CardFields.At(0));
 }
 
 void Ok(DeckState& deck) {
@@ -36,7 +35,8 @@ void Ok(DeckState& deck) {
   const int32_t fieldCount = deck.CardFields.Count();
   if (deck.RevealedField < fieldCount - 1) {
     deck.RevealedField = StepForward(deck.RevealedField, 0, fieldCount - 1);
-    ShowPage(deck, RevealedFieldsPage(deck));
+    ShowPage(deck, RevealedFieldsPage(deck, deck.CardFields, deck.RevealedField, deck.Params,
+                                      deck.Revealed));
     return;
   }
   deck.Position = StepForward(deck.Position, 0, deck.CardCount - 1);
@@ -53,8 +53,7 @@ void Shuffle(DeckState& deck) {
   if (deck.CardCount < 1) return;
   ShuffleOrder(deck.CardOrder);
   deck.Position = -1;
-  SplitKeepingEmpty(deck.ParamSeparator, deck.Lines.At(2), deck.Params);
-  ShowPage(deck, SingleFieldPage(deck, deck.Params));
+  ShowSingleField(deck, deck.Lines.At(2));
 }
 
 void ShuffleOrder(std::vector<int32_t>& order) {

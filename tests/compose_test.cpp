@@ -16,6 +16,11 @@ using namespace testing_support;
 
 const std::string kIndexError0 = IndexError(0);
 
+// The revealed-fields page of `deck` as OK composes it.
+std::string RevealedPageOf(DeckState& deck) {
+  return RevealedFieldsPage(deck, deck.CardFields, deck.RevealedField, deck.Params, deck.Revealed);
+}
+
 class ComposeTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -34,7 +39,7 @@ class ComposeTest : public ::testing::Test {
   std::string Revealed(std::initializer_list<std::string> fields) {
     deck_.CardFields = List(fields);
     deck_.RevealedField = static_cast<int32_t>(fields.size()) - 1;
-    return RevealedFieldsPage(deck_);
+    return RevealedPageOf(deck_);
   }
   // Reveals fields 0 to `last` of the current card and checks the page against one composed with
   // nothing kept from the pages before.
@@ -42,8 +47,8 @@ class ComposeTest : public ::testing::Test {
     deck_.RevealedField = last;
     DeckState fresh = deck_;
     fresh.Revealed = {};
-    const std::string expected = RevealedFieldsPage(fresh);
-    const std::string page = RevealedFieldsPage(deck_);
+    const std::string expected = RevealedPageOf(fresh);
+    const std::string page = RevealedPageOf(deck_);
     EXPECT_EQ(page, expected) << "fields 0 to " << last;
     EXPECT_EQ(Entries(deck_.Params), Entries(fresh.Params));
     return page;
@@ -204,18 +209,18 @@ TEST_F(ComposeTest, FieldsKeptFromThePageBeforeFollowEveryChangeToWhatTheyWereMa
   const std::size_t saved = PageSizeLimit();
   SetPageSizeLimit(16);
   deck_.RevealedField = 3;
-  EXPECT_EQ(ErrorOf([&] { RevealedFieldsPage(deck_); }),
+  EXPECT_EQ(ErrorOf([&] { RevealedPageOf(deck_); }),
             "ページが 16 バイトを超えるため表示できません");
   SetPageSizeLimit(saved);
   Press(3);
   SetPageSizeLimit(16);  // a limit lowered after the fields were composed holds for them too
-  EXPECT_EQ(ErrorOf([&] { RevealedFieldsPage(deck_); }),
+  EXPECT_EQ(ErrorOf([&] { RevealedPageOf(deck_); }),
             "ページが 16 バイトを超えるため表示できません");
   SetPageSizeLimit(saved);
   deck_.CardFields = List({"a#1", "b", "c", "d\x82"});
   Press(1);
   deck_.RevealedField = 3;
-  EXPECT_EQ(ErrorOf([&] { RevealedFieldsPage(deck_); }), kIndexError0);
+  EXPECT_EQ(ErrorOf([&] { RevealedPageOf(deck_); }), kIndexError0);
   Press(2);
 }
 
