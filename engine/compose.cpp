@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/scan.h"
+#include "engine/platform.h"
 
 namespace tavrin {
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/compose.h"
@@ -71,8 +72,5 @@ void ShowPage(DeckState& deck, const std::string& page);
 // Splits `text` at the comment introducer into deck.Params, empty pieces kept, and shows the
 // single-field page for them. Throws the list index error when `text` splits into no entries.
 void ShowSingleField(DeckState& deck, std::string_view text);
-
-// True when `bytes` is strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
-bool IsValidUtf8(std::string_view bytes);
 
 }  // namespace tavrin

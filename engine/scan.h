@@ -1,4 +1,5 @@
-// Fast byte scanning for the engine's hot paths. Internal to the engine.
+// Fast byte scanning for the hot paths of the text unit (text.cpp and its parts); no other unit
+// includes it.
 #pragma once
 
 #include <algorithm>
@@ -10,18 +11,11 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/platform.h"
 #include "engine/text.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
-#endif
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-#include <immintrin.h>
-// Hot loops come also in an AVX2 build, chosen when the processor has it.
-#define TAVRIN_AVX2_DISPATCH 1
 #endif
 
 namespace tavrin {
@@ -36,40 +30,6 @@ inline std::size_t FindBytes(std::string_view text, std::string_view pattern, st
                                         : ::memmem(base, n, pattern.data(), pattern.size());
   return hit == nullptr ? std::string_view::npos
                         : static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
-}
-
-// Asks for huge pages behind the whole 2 MB blocks of a large buffer that nothing has touched yet.
-// Where page faults are expensive (virtual machines), faulting in a fresh buffer of tens of
-// megabytes page by page costs more than filling it; with huge pages it takes one fault per block.
-inline void AdviseHugePages(const void* data, std::size_t bytes) {
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-  constexpr std::uintptr_t kBlock = std::uintptr_t{2} << 20;
-  const auto start = reinterpret_cast<std::uintptr_t>(data);
-  const std::uintptr_t begin = (start + kBlock - 1) & ~(kBlock - 1);
-  const std::uintptr_t end = (start + bytes) & ~(kBlock - 1);
-  if (end <= begin) return;
-  ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-#if defined(MADV_POPULATE_WRITE)
-  // The partial blocks at either end cannot be huge pages; faulting them in with one call costs
-  // about half as much as page by page.
-  constexpr std::uintptr_t kPage = 4096;
-  const std::uintptr_t head = start & ~(kPage - 1);
-  const std::uintptr_t tail = (start + bytes + kPage - 1) & ~(kPage - 1);
-  ::madvise(reinterpret_cast<void*>(head), begin - head, MADV_POPULATE_WRITE);
-  ::madvise(reinterpret_cast<void*>(end), tail - end, MADV_POPULATE_WRITE);
-#endif
-#else
-  (void)data;
-  (void)bytes;
-#endif
-}
-
-// Makes room for `n` elements in an empty container, advising huge pages for a large one.
-template <class Container>
-void ReserveFresh(Container& c, std::size_t n) {
-  if (c.capacity() >= n) return;
-  c.reserve(n);
-  AdviseHugePages(c.data(), c.capacity() * sizeof(*c.data()));
 }
 
 // Sixteen bytes held in a register.
@@ -359,15 +319,6 @@ inline uint64_t CandidateBits(const char* block, std::string_view pattern, std::
 }
 
 #if defined(TAVRIN_AVX2_DISPATCH)
-// True when the processor runs AVX2 instructions.
-inline bool HasAvx2() {
-  static const bool has = [] {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") != 0;
-  }();
-  return has;
-}
-
 // EqualBits and Lead932Bits, 32 bytes at a time.
 __attribute__((target("avx2"))) inline uint64_t EqualBitsAvx2(const char* d, char b) {
   const __m256i vb = _mm256_set1_epi8(b);

@@ -22,6 +22,7 @@
 #include "engine/deck.h"
 #include "engine/navigation.h"
 #include "engine/text.h"
+#include "engine/utf8.h"
 #include "fuzz_support.h"
 
 namespace tavrin::fuzz {

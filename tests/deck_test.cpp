@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/navigation.h"
+#include "engine/utf8.h"
 #include "tests/engine_test_support.h"
 
 namespace tavrin {
@@ -243,6 +244,28 @@ TEST_F(DeckTest, StrictUtf8Validity) {
         "A",
         "a\xC3", "\x82\xA0" /* Shift-JIS */}) {
     EXPECT_FALSE(IsValidUtf8(invalid)) << ::testing::PrintToString(invalid);
+  }
+}
+
+TEST(Utf8Test, SequenceIsWholeOrTheStartThatBreaksOff) {
+  struct Case {
+    std::string bytes;
+    std::size_t at, length;
+    bool valid;
+  };
+  for (const Case& c : std::vector<Case>{{"a\xE3\x81\x82", 1, 3, true},
+                                         {"\xF0\x9F\x98\x80", 0, 4, true},
+                                         {"\xE3\x81"
+                                          "A",
+                                          0, 2, false},
+                                         {"x\xF0\x9F\x98", 1, 3, false},
+                                         {"\xED\xA0\x80", 0, 1, false},
+                                         {"\xC0\x80", 0, 1, false},
+                                         {"\x80", 0, 1, false},
+                                         {"ab", 2, 0, false}}) {
+    const Utf8Sequence got = Utf8SequenceAt(c.bytes, c.at);
+    EXPECT_EQ(got.length, c.length) << ::testing::PrintToString(c.bytes);
+    EXPECT_EQ(got.valid, c.valid) << ::testing::PrintToString(c.bytes);
   }
 }
 
