@@ -1,17 +1,11 @@
+// The double-byte rule, searching, replacing and the two splits. TextList and ReadLines are in
+// text_list.cpp, the generator in random.cpp.
 #include "engine/text.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <bit>
-#include <cerrno>
-#include <chrono>
 #include <cstring>
-#include <limits>
 #include <utility>
 
 #include "engine/scan.h"
@@ -213,10 +207,6 @@ void ForEachRemainderMatch(std::string_view text, std::string_view pattern, OnMa
   }
 }
 
-[[noreturn]] void ThrowOpenError(const std::string& fileName) {
-  throw Error("ファイル " + fileName + " は開けません");
-}
-
 }  // namespace
 
 void SetDoubleByteCodePage(int codePage) {
@@ -237,66 +227,6 @@ bool IsTrailPosition(std::string_view text, std::size_t pos) {
   LeadRunMemo memo;
   return (LeadRunBefore(reinterpret_cast<const unsigned char*>(text.data()), pos - 1, memo) & 1) !=
          0;
-}
-
-// ---- TextList ---------------------------------------------------------------------------------
-
-namespace {
-std::atomic<uint64_t> g_lastListVersion{0};
-}  // namespace
-
-void TextList::Changed() {
-  version_ = g_lastListVersion.fetch_add(1, std::memory_order_relaxed) + 1;
-}
-
-TextList::TextList(TextList&& other) noexcept
-    : arena_(std::move(other.arena_)), spans_(std::move(other.spans_)), version_(other.version_) {
-  other.Clear();
-}
-
-TextList& TextList::operator=(TextList&& other) noexcept {
-  if (this != &other) {
-    arena_ = std::move(other.arena_);
-    spans_ = std::move(other.spans_);
-    version_ = other.version_;
-    other.Clear();
-  }
-  return *this;
-}
-
-void TextList::Clear() {
-  arena_.clear();
-  spans_.clear();
-  Changed();
-}
-
-void TextList::Append(std::string_view entry) {
-  spans_.push_back({static_cast<uint32_t>(arena_.size()), static_cast<uint32_t>(entry.size())});
-  arena_.append(entry);
-  Changed();
-}
-
-std::string_view TextList::At(int32_t index) const {
-  if (index < 0 || index >= Count()) {
-    throw Error("リストのインデックスが範囲を超えています (" + std::to_string(index) + ")");
-  }
-  const Span& s = spans_[index];
-  return std::string_view(arena_).substr(s.offset, s.length);
-}
-
-void TextList::DropPrefix(int32_t index, std::size_t n) {
-  At(index);  // range check
-  Span& s = spans_[index];
-  uint32_t cut = static_cast<uint32_t>(std::min<std::size_t>(n, s.length));
-  s.offset += cut;
-  s.length -= cut;
-  Changed();
-}
-
-void TextList::Assign(std::string arena, std::vector<Span> spans) {
-  arena_ = std::move(arena);
-  spans_ = std::move(spans);
-  Changed();
 }
 
 // ---- Searching and replacing ------------------------------------------------------------------
@@ -476,92 +406,6 @@ void SplitDroppingDoubles(std::string_view separator, std::string_view text, Tex
   }
   std::string doubled = WithSeparator(separator, separator);
   CutPieces(separator, ReplaceAll(WithSeparator(text, separator), doubled, separator), list);
-}
-
-// ---- Files ------------------------------------------------------------------------------------
-
-void ReadLines(const std::string& fileName, TextList& list) {
-  // Non-blocking, so that a named pipe in place of a deck is refused instead of waiting forever.
-  int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) ThrowOpenError(fileName);
-  struct FdCloser {
-    int fd;
-    ~FdCloser() { ::close(fd); }
-  } closer{fd};
-
-  struct stat st;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
-      st.st_size > std::numeric_limits<int32_t>::max()) {
-    ThrowOpenError(fileName);
-  }
-
-  const auto size = static_cast<std::size_t>(st.st_size);
-  std::string data;
-  ReserveFresh(data, size);
-  std::vector<TextList::Span> spans;
-  LineCutter cutter(spans);
-  // Read through a small buffer that stays in the cache, and append from it: sizing the string
-  // first would fill every byte with zeros only for the read to fill it again. Each piece is cut
-  // into lines as soon as it is in.
-  char chunk[64 * 1024];
-  while (data.size() < size) {
-    ssize_t n = ::read(fd, chunk, std::min(sizeof chunk, size - data.size()));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) ThrowOpenError(fileName);
-    if (n == 0) break;  // truncated since fstat: take what is there
-    if (data.empty()) {
-      // Room for the lines of the whole file at the rate of the first piece, and some more:
-      // growing a list of a million lines step by step faults in every step afresh.
-      const std::string_view first(chunk, static_cast<std::size_t>(n));
-      const std::size_t ends =
-          std::max(CountBytes(first, '\n', '\n'), CountBytes(first, '\r', '\r'));
-      ReserveFresh(spans, (ends + 1) * (size / first.size() + 1) / 8 * 9 + 16);
-    }
-    data.append(chunk, static_cast<std::size_t>(n));
-    cutter.Feed(data);
-  }
-  cutter.Finish(data);
-  list.Assign(std::move(data), std::move(spans));
-}
-
-bool IsExistingFile(const std::string& fileName) {
-  struct stat st;
-  return !fileName.empty() && ::stat(fileName.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
-}
-
-// ---- Pseudo-random generator ------------------------------------------------------------------
-
-namespace {
-
-uint32_t g_randomState = 0;
-TimeOfDayClock g_clock;
-
-uint32_t SystemTimeOfDay() {
-  using namespace std::chrono;
-  auto now = duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
-  return static_cast<uint32_t>(now % 86400000);
-}
-
-}  // namespace
-
-void SetTimeOfDayClock(TimeOfDayClock clock) {
-  g_clock = std::move(clock);
-}
-
-void SeedRandom() {
-  g_randomState = g_clock ? g_clock() : SystemTimeOfDay();
-}
-
-uint32_t RandomBelow(uint32_t n) {
-  g_randomState = g_randomState * 134775813u + 1u;
-  return static_cast<uint32_t>((static_cast<uint64_t>(n) * g_randomState) >> 32);
-}
-
-uint32_t RandomState() {
-  return g_randomState;
-}
-void SetRandomState(uint32_t state) {
-  g_randomState = state;
 }
 
 }  // namespace tavrin
