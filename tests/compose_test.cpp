@@ -23,12 +23,7 @@ std::string RevealedPageOf(DeckState& deck) {
 
 class ComposeTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    savedCodePage_ = DoubleByteCodePage();
-    SetDoubleByteCodePage(kCodePage932);
-    deck_.MakeLists();
-  }
-  void TearDown() override { SetDoubleByteCodePage(savedCodePage_); }
+  void SetUp() override { deck_.MakeLists(); }
 
   // Sets the templates and the parameter rules as a deck header would.
   void Use(const DeckSettings& settings) {
@@ -54,10 +49,8 @@ class ComposeTest : public ::testing::Test {
     return page;
   }
 
+  CodePageGuard codePage_{kCodePage932};
   DeckState deck_;
-
- private:
-  int savedCodePage_ = kCodePage932;
 };
 
 // ---- ExpandTemplate ---------------------------------------------------------------------------
@@ -227,10 +220,9 @@ TEST_F(ComposeTest, FieldsKeptFromThePageBeforeFollowEveryChangeToWhatTheyWereMa
 // ---- A whole deck -----------------------------------------------------------------------------
 
 TEST(ComposeDeckTest, AnimalsDeckPageByPage) {
-  int saved = DoubleByteCodePage();
+  CodePageGuard codePage(DoubleByteCodePage());  // the load settles it; the one before comes back
   DeckState deck;
-  deck.Settings = {
-      "<html><head><title>Tavrin</title></head><body>", "<p>", "</p>", "</body></html>", "", ""};
+  deck.StartWith(kDefaultStartupTemplates);
   deck.MakeLists();
   std::vector<std::string> pages;
   deck.ShowHtml = [&](const std::string& page) { pages.push_back(page); };
@@ -249,7 +241,6 @@ TEST(ComposeDeckTest, AnimalsDeckPageByPage) {
                        "<html><body bgcolor=white><p>cat</p><p>chat</p><p>Katze</p></body></html>",
                        "<html><body bgcolor=white><p>dog</p></body></html>",
                    }));
-  SetDoubleByteCodePage(saved);
 }
 
 }  // namespace

@@ -5,9 +5,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -20,8 +17,6 @@ namespace {
 
 using namespace testing_support;
 
-namespace fs = std::filesystem;
-
 const std::string kIndexError0 = IndexError(0);
 
 // A deck state as the window sets it up, with short templates so that pages read easily, a
@@ -29,43 +24,28 @@ const std::string kIndexError0 = IndexError(0);
 class DeckTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    savedCodePage_ = DoubleByteCodePage();
-    SetDoubleByteCodePage(kCodePage932);
-    char pattern[] = "/tmp/tavrin-deck-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
     deck_.Settings = {"[", "<", ">", "]", "", ""};
     deck_.MakeLists();
     deck_.ShowHtml = [this](const std::string& page) { pages_.push_back(page); };
   }
-  void TearDown() override {
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
-    SetDoubleByteCodePage(savedCodePage_);
-  }
-
-  std::string WriteFile(const std::string& name, const std::string& bytes) {
-    std::string path = (dir_ / name).string();
-    std::ofstream(path, std::ios::binary) << bytes;
-    return path;
+  std::string Write(const std::string& name, const std::string& bytes) {
+    return WriteFile(dir_ / name, bytes);
   }
   std::string WriteDeck(const std::string& name, const Strings& lines,
                         const std::string& eol = "\r\n") {
     std::string bytes;
     for (const std::string& line : lines) bytes += line + eol;
-    return WriteFile(name, bytes);
+    return Write(name, bytes);
   }
   void Load(const Strings& lines) { LoadDeck(deck_, WriteDeck("deck.txt", lines)); }
 
   // Takes the pages shown since the last call.
   Strings TakePages() { return std::exchange(pages_, {}); }
 
+  CodePageGuard codePage_{kCodePage932};
+  ScratchFolder dir_{"tavrin-deck"};
   DeckState deck_;
   Strings pages_;
-  fs::path dir_;
-
- private:
-  int savedCodePage_ = kCodePage932;
 };
 
 // ---- Header line ------------------------------------------------------------------------------
@@ -158,7 +138,7 @@ TEST_F(DeckTest, ShortFilesReplaceTheLinesButNothingElse) {
   const std::vector<std::pair<std::string, Strings>> shortFiles = {
       {"", {}}, {"x#y", {"x#y"}}, {";\r\nCommentIntroducer=%", {";", "CommentIntroducer=%"}}};
   for (const auto& [bytes, lines] : shortFiles) {
-    LoadDeck(deck_, WriteFile("short.txt", bytes));
+    LoadDeck(deck_, Write("short.txt", bytes));
     EXPECT_EQ(Entries(deck_.Lines), lines);
     EXPECT_EQ(deck_.CardCount, static_cast<int32_t>(lines.size()) - 3);
     EXPECT_EQ(deck_.FieldSeparator, "|");
@@ -177,8 +157,8 @@ TEST_F(DeckTest, MissingFileOrDirectoryChangesNothing) {
   Load({"|", "", "T", "a|b"});
   Ok(deck_);
   TakePages();
-  LoadDeck(deck_, (dir_ / "missing.txt").string());
-  LoadDeck(deck_, dir_.string());
+  LoadDeck(deck_, dir_ / "missing.txt");
+  LoadDeck(deck_, dir_.Path());
   LoadDeck(deck_, "");
   EXPECT_EQ(TakePages(), Strings{});
   EXPECT_EQ(Entries(deck_.Lines), (Strings{"|", "", "T", "a|b"}));
@@ -189,7 +169,7 @@ TEST_F(DeckTest, MissingFileOrDirectoryChangesNothing) {
 TEST_F(DeckTest, UnreadableFileRaisesTheOpenErrorAndChangesNothing) {
   Load({"|", "", "T", "a"});
   TakePages();
-  std::string fifo = (dir_ / "pipe.deck").string();
+  std::string fifo = dir_ / "pipe.deck";
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   // Held open for writing here, so that the load cannot wait for a writer whatever it does.
   int writer = open(fifo.c_str(), O_RDWR);
@@ -224,7 +204,7 @@ TEST_F(DeckTest, TitleEndingInHalfACharacterStopsTheLoadHalfWay) {
 }
 
 TEST_F(DeckTest, LineEndsOfAnyKindAndNoFinalLineEnd) {
-  LoadDeck(deck_, WriteFile("mixed.txt", "|\rInnerHead=(\n T \r\na|b\n\rlast"));
+  LoadDeck(deck_, Write("mixed.txt", "|\rInnerHead=(\n T \r\na|b\n\rlast"));
   EXPECT_EQ(Entries(deck_.Lines), (Strings{"|", "InnerHead=(", " T ", "a|b", "", "last"}));
   EXPECT_EQ(deck_.CardCount, 3);
   EXPECT_EQ(TakePages(), (Strings{"[( T >]"}));
@@ -291,18 +271,18 @@ TEST_F(DeckTest, AutoPolicyDecidesForEachDeck) {
 }
 
 TEST_F(DeckTest, AutoPolicyLooksOnlyBeforeTheFirstZeroByte) {
-  LoadDeck(deck_, WriteFile("z.txt", std::string("|\n\n\xC3\xA9\n\0\xFF\xFE", 9)));
+  LoadDeck(deck_, Write("z.txt", std::string("|\n\n\xC3\xA9\n\0\xFF\xFE", 9)));
   EXPECT_EQ(deck_.CodePage, kCodePageUtf8);
-  LoadDeck(deck_, WriteFile("z.txt", std::string("|\n\n\x82\xA0\n\0\xC3\xA9", 9)));
+  LoadDeck(deck_, Write("z.txt", std::string("|\n\n\x82\xA0\n\0\xC3\xA9", 9)));
   EXPECT_EQ(deck_.CodePage, kCodePage932);
 }
 
 TEST_F(DeckTest, AutoPolicyKeepsTheModeForShortFiles) {
   SetDoubleByteCodePage(kCodePage932);
-  LoadDeck(deck_, WriteFile("short.txt", "|\n\xE3\x81\x82\n"));
+  LoadDeck(deck_, Write("short.txt", "|\n\xE3\x81\x82\n"));
   EXPECT_EQ(DoubleByteCodePage(), kCodePage932);
   SetDoubleByteCodePage(kCodePageUtf8);
-  LoadDeck(deck_, WriteFile("short.txt", "|\n\x82\xA0\n"));
+  LoadDeck(deck_, Write("short.txt", "|\n\x82\xA0\n"));
   EXPECT_EQ(DoubleByteCodePage(), kCodePageUtf8);
 }
 

@@ -1,4 +1,4 @@
-// Small helpers shared by the engine's tests.
+// Small helpers shared by the engine's tests, on top of those shared by every test.
 #pragma once
 
 #include <functional>
@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/text.h"
+#include "tests/test_support.h"
 
 namespace tavrin::testing_support {
 

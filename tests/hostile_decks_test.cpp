@@ -15,7 +15,6 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <sstream>
 #include <string>
@@ -105,11 +104,6 @@ std::string ReadOutcome(const std::string& path) {
 class HostileDeckTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    SetDoubleByteCodePage(kCodePage932);
-    char pattern[] = "/tmp/tavrin-hostile-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    ::chmod(dir_.c_str(), 0755);  // a child running as another user must reach the files
     deck_.Settings = {"<html>", "<p>", "</p>", "</html>", "", ""};
     deck_.MakeLists();
     deck_.ShowHtml = [this](const std::string& page) { pageSizes_.push_back(page.size()); };
@@ -117,16 +111,9 @@ class HostileDeckTest : public ::testing::Test {
     Ok(deck_);
     pageSizes_.clear();
   }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
-    SetDoubleByteCodePage(kCodePage932);
-  }
-
-  std::string Path(const std::string& name) const { return dir_ + "/" + name; }
+  std::string Path(const std::string& name) const { return dir_ / name; }
   std::string Write(const std::string& name, const std::string& bytes) {
-    std::ofstream(Path(name), std::ios::binary) << bytes;
-    return Path(name);
+    return WriteFile(Path(name), bytes);
   }
 
   // The state that the good deck left, as text, for comparing before and after.
@@ -157,7 +144,8 @@ class HostileDeckTest : public ::testing::Test {
     EXPECT_LT(SecondsSince(start), 2.0) << path;
   }
 
-  std::string dir_;
+  CodePageGuard codePage_{kCodePage932};
+  ScratchFolder dir_{"tavrin-hostile"};
   DeckState deck_;
   std::vector<std::size_t> pageSizes_;
 };
@@ -246,13 +234,8 @@ TEST_F(HostileDeckTest, ImageEndsAtItsFirstZeroByteAndIsTooShortToShow) {
   EXPECT_EQ(State(), before);
 }
 
-std::string ReadWhole(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
 TEST_F(HostileDeckTest, ExecutableEndsInsideItsHeader) {
-  const std::string exe = ReadWhole("/proc/self/exe");
+  const std::string exe = ReadFile("/proc/self/exe");
   ASSERT_TRUE(
       exe.starts_with("\x7F"
                       "ELF"));
@@ -268,8 +251,8 @@ TEST_F(HostileDeckTest, ExecutableWithoutZeroBytesIsDrivenToTheEndUnderEveryCode
   // Machine code without its zero bytes: hundreds of lines of arbitrary bytes, once as it is and
   // once under a head whose separators are lead bytes of code page 932, so that cards split into
   // many fields and half characters fall everywhere.
-  std::string bytes = ReadWhole("/bin/ls");
-  if (bytes.empty()) bytes = ReadWhole("/proc/self/exe");
+  std::string bytes = ReadFile("/bin/ls");
+  if (bytes.empty()) bytes = ReadFile("/proc/self/exe");
   std::erase(bytes, '\0');
   bytes.resize(std::min<std::size_t>(bytes.size(), 512 * 1024));
   const std::string head =
@@ -387,7 +370,7 @@ TEST_F(HostileDeckTest, FileClaimingMoreBytesThanItHolds) {
   const std::string path = "/sys/devices/system/cpu/online";
   struct stat st;
   if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) GTEST_SKIP() << "no " << path;
-  std::string expected = ReadWhole(path);
+  std::string expected = ReadFile(path);
   while (!expected.empty() && expected.back() == '\n') expected.pop_back();
   ASSERT_GT(static_cast<std::size_t>(st.st_size), expected.size() + 1);
   EXPECT_EQ(ReadOutcome(path), expected);

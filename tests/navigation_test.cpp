@@ -4,9 +4,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <string>
 #include <utility>
@@ -17,35 +14,24 @@ namespace {
 
 using namespace testing_support;
 
-namespace fs = std::filesystem;
 using Order = std::vector<int32_t>;
 
 // Pages show as "[<field>]" for one field and "[<a><b>]" for several; the title is "[<T>]".
 class NavigationTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    savedCodePage_ = DoubleByteCodePage();
-    char pattern[] = "/tmp/tavrin-nav-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
     deck_.Settings = {"[", "<", ">", "]", "", ""};
     deck_.MakeLists();
     deck_.SetPolicy(CodePagePolicy::Cp932);
     deck_.ShowHtml = [this](const std::string& page) { pages_.push_back(page); };
   }
-  void TearDown() override {
-    SetTimeOfDayClock({});
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
-    SetDoubleByteCodePage(savedCodePage_);
-  }
+  void TearDown() override { SetTimeOfDayClock({}); }
 
   // Loads a deck with separator '|', an empty header and title 'T', then `cards`.
   void LoadCards(const Strings& cards, const std::string& header = "") {
     std::string bytes = "|\n" + header + "\nT\n";
     for (const std::string& card : cards) bytes += card + "\n";
-    path_ = (dir_ / "deck.txt").string();
-    std::ofstream(path_, std::ios::binary) << bytes;
+    path_ = WriteFile(dir_ / "deck.txt", bytes);
     LoadDeck(deck_, path_);
     TakePages();
   }
@@ -62,13 +48,11 @@ class NavigationTest : public ::testing::Test {
 
   Strings TakePages() { return std::exchange(pages_, {}); }
 
+  CodePageGuard codePage_{kCodePage932};
+  ScratchFolder dir_{"tavrin-nav"};
   DeckState deck_;
   Strings pages_;
-  fs::path dir_;
   std::string path_;
-
- private:
-  int savedCodePage_ = kCodePage932;
 };
 
 TEST(StepTest, ClampedSteps) {
@@ -210,8 +194,7 @@ TEST_F(NavigationTest, FieldEndingInHalfACharacterIsAnErrorOfTheCardPage) {
   // With an empty field separator the whole line is the only field, and it is the parameter split
   // that finds no entries.
   std::string bytes = "\nCommentIntroducer=#\nT\na\n\x82\nc\n";
-  path_ = (dir_ / "deck.txt").string();
-  std::ofstream(path_, std::ios::binary) << bytes;
+  path_ = WriteFile(dir_ / "deck.txt", bytes);
   LoadDeck(deck_, path_);
   TakePages();
   EXPECT_EQ(Page(Ok), "[<a>]");
@@ -230,8 +213,7 @@ TEST_F(NavigationTest, StaleOrderAfterAFailedLoadRaisesErrorsNotCrashes) {
   TakePages();
   ASSERT_EQ(deck_.Position, 2);
   // The title page fails, so the new four lines live with the old card count and order.
-  std::string bad = (dir_ / "bad.txt").string();
-  std::ofstream(bad, std::ios::binary) << "|\nCommentIntroducer=#\nT\x82\nnew\n";
+  const std::string bad = WriteFile(dir_ / "bad.txt", "|\nCommentIntroducer=#\nT\x82\nnew\n");
   EXPECT_EQ(ErrorOf([&] { LoadDeck(deck_, bad); }), IndexError(0));
   EXPECT_EQ(deck_.CardCount, 5);
   EXPECT_EQ(ErrorOf([&] { Ok(deck_); }), IndexError(6));

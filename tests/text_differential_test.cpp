@@ -14,10 +14,14 @@
 #include <vector>
 
 #include "engine/text.h"
+#include "tests/engine_test_support.h"
 #include "text_reference.h"
 
 namespace tavrin {
 namespace {
+
+using testing_support::CodePageGuard;
+using testing_support::Entries;
 
 constexpr int kInputsPerMode = 120000;
 constexpr int kReportedMismatchesPerOperation = 8;
@@ -37,12 +41,6 @@ std::string Hex(const std::vector<std::string>& pieces) {
   std::string out = "{";
   for (std::size_t i = 0; i < pieces.size(); ++i) out += (i ? ", " : "") + Hex(pieces[i]);
   return out + "}";
-}
-
-std::vector<std::string> Entries(const TextList& list) {
-  std::vector<std::string> out;
-  for (int32_t i = 0; i < list.Count(); ++i) out.emplace_back(list.At(i));
-  return out;
 }
 
 // Fixed-seed generator. Raw mt19937 output is the same everywhere, unlike the library's
@@ -123,12 +121,6 @@ class InputGenerator {
 
 class TextDifferentialTest : public ::testing::TestWithParam<int> {
  protected:
-  void SetUp() override {
-    saved_ = DoubleByteCodePage();
-    SetDoubleByteCodePage(GetParam());
-  }
-  void TearDown() override { SetDoubleByteCodePage(saved_); }
-
   // Counts a mismatch for `operation` and reports the first few of each kind in full.
   void Mismatch(const std::string& operation, const std::string& details) {
     if (++mismatches_[operation] <= kReportedMismatchesPerOperation) {
@@ -139,7 +131,7 @@ class TextDifferentialTest : public ::testing::TestWithParam<int> {
   std::map<std::string, int> mismatches_;
 
  private:
-  int saved_ = kCodePage932;
+  CodePageGuard codePage_{GetParam()};
 };
 
 TEST_P(TextDifferentialTest, EngineAgreesWithNaiveModel) {

@@ -8,25 +8,21 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <limits>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "tests/engine_test_support.h"
+
 namespace tavrin {
 namespace {
 
+using namespace testing_support;
 namespace fs = std::filesystem;
 
 constexpr int32_t kMaxInt = std::numeric_limits<int32_t>::max();
 constexpr int32_t kMinInt = std::numeric_limits<int32_t>::min();
-
-std::vector<std::string> Entries(const TextList& list) {
-  std::vector<std::string> out;
-  for (int32_t i = 0; i < list.Count(); ++i) out.emplace_back(list.At(i));
-  return out;
-}
 
 std::vector<std::string> KeepingEmpty(std::string_view separator, std::string_view text) {
   TextList list;
@@ -44,15 +40,8 @@ using Pieces = std::vector<std::string>;
 
 // Runs each test under a known double-byte rule and puts the previous one back afterwards.
 class TextTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    saved_ = DoubleByteCodePage();
-    SetDoubleByteCodePage(kCodePage932);
-  }
-  void TearDown() override { SetDoubleByteCodePage(saved_); }
-
  private:
-  int saved_ = kCodePage932;
+  CodePageGuard codePage_{kCodePage932};
 };
 
 // ---- Double-byte rule -------------------------------------------------------------------------
@@ -321,22 +310,8 @@ TEST_F(TextTest, SplitReplacesPreviousEntriesAndMayReadOneOfThem) {
 
 class FileTest : public TextTest {
  protected:
-  void SetUp() override {
-    TextTest::SetUp();
-    char pattern[] = "/tmp/tavrin-text-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override {
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
-    TextTest::TearDown();
-  }
-
   std::string Write(const std::string& name, const std::string& bytes) {
-    std::string path = (dir_ / name).string();
-    std::ofstream(path, std::ios::binary) << bytes;
-    return path;
+    return WriteFile(dir_ / name, bytes);
   }
 
   std::vector<std::string> Lines(const std::string& bytes) {
@@ -346,7 +321,7 @@ class FileTest : public TextTest {
     return Entries(list);
   }
 
-  fs::path dir_;
+  ScratchFolder dir_{"tavrin-text"};
 };
 
 TEST_F(FileTest, ReadLinesTable) {
@@ -438,12 +413,12 @@ TEST_F(FileTest, ReadLinesOpenErrorNamesTheFileAndLeavesTheList) {
   EXPECT_EQ(Entries(list), (Pieces{"kept"}));
 
   // Neither a directory nor a named pipe can be read as lines.
-  EXPECT_THROW(ReadLines(dir_.string(), list), Error);
+  EXPECT_THROW(ReadLines(dir_.Path(), list), Error);
   EXPECT_EQ(Entries(list), (Pieces{"kept"}));
 }
 
 TEST_F(FileTest, ReadLinesRefusesANamedPipeWithoutWaitingForAWriter) {
-  std::string fifo = (dir_ / "pipe").string();
+  std::string fifo = dir_ / "pipe";
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   // In a child process, so that a reader that blocks fails the test instead of hanging it.
   EXPECT_EXIT(
@@ -465,22 +440,22 @@ TEST_F(FileTest, IsExistingFileForFilesDirectoriesAndLinks) {
   EXPECT_TRUE(IsExistingFile(file));
   EXPECT_TRUE(IsExistingFile(Write("empty.txt", "")));
   EXPECT_FALSE(IsExistingFile(""));
-  EXPECT_FALSE(IsExistingFile(dir_.string()));
-  EXPECT_FALSE(IsExistingFile((dir_ / "missing.txt").string()));
+  EXPECT_FALSE(IsExistingFile(dir_.Path()));
+  EXPECT_FALSE(IsExistingFile(dir_ / "missing.txt"));
 
   fs::create_symlink(file, dir_ / "to-file");
   fs::create_directory(dir_ / "sub");
   fs::create_directory_symlink(dir_ / "sub", dir_ / "to-dir");
   fs::create_symlink(dir_ / "missing.txt", dir_ / "dangling");
-  EXPECT_TRUE(IsExistingFile((dir_ / "to-file").string()));
-  EXPECT_FALSE(IsExistingFile((dir_ / "to-dir").string()));
-  EXPECT_FALSE(IsExistingFile((dir_ / "dangling").string()));
+  EXPECT_TRUE(IsExistingFile(dir_ / "to-file"));
+  EXPECT_FALSE(IsExistingFile(dir_ / "to-dir"));
+  EXPECT_FALSE(IsExistingFile(dir_ / "dangling"));
 }
 
 TEST_F(FileTest, IsExistingFileTakesNoWildcards) {
   Write("deck.txt", "x");
-  EXPECT_FALSE(IsExistingFile((dir_ / "*.txt").string()));
-  EXPECT_FALSE(IsExistingFile((dir_ / "deck.tx?").string()));
+  EXPECT_FALSE(IsExistingFile(dir_ / "*.txt"));
+  EXPECT_FALSE(IsExistingFile(dir_ / "deck.tx?"));
   // A name that really contains the wildcard characters is an ordinary file.
   EXPECT_TRUE(IsExistingFile(Write("odd*name?.txt", "x")));
 }
