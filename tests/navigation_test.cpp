@@ -165,6 +165,18 @@ TEST_F(NavigationTest, ShuffleOfOneCardShowsTheTitleAgain) {
   EXPECT_EQ(Page(Ok), "[<only>]");
 }
 
+TEST_F(NavigationTest, TitlePageAfterShuffleKeepsEmptyParameters) {
+  // The empty parameter between the two "#" leaves "red" second, after Shuffle as after the load.
+  path_ = WriteFile(dir_ / "deck.txt",
+                    "|\nOuterHead=<body bgcolor=$2>|CommentIntroducer=#\nWords##red\nc0\nc1\n");
+  LoadDeck(deck_, path_);
+  const std::string title = "<body bgcolor=red><Words>]";
+  EXPECT_EQ(TakePages(), Strings{title});
+  Ok(deck_);
+  EXPECT_EQ(Page(Shuffle), title);
+  EXPECT_EQ(Entries(deck_.Params), (Strings{"Words", "", "red"}));
+}
+
 TEST_F(NavigationTest, ShuffleOrderDrawsFromTheWholeRange) {
   SetTimeOfDayClock([] { return 12345u; });
   Order order = {3, 4, 5, 6, 7, 8};

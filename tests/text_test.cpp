@@ -161,6 +161,19 @@ TEST_F(TextTest, FindTextSkipsMatchesThatStartOnASecondByte) {
             2);
 }
 
+TEST_F(TextTest, MatchAfterAnEvenRunOfLeadRangeBytesIsReal) {
+  // '亜' is 88 9F, both bytes in the lead range: the byte after it begins a character. Separators
+  // of more than 16 bytes go through the byte-by-byte search, shorter ones through the masks.
+  const std::string kanji = "\x88\x9F";
+  for (const std::string separator : {"|", "<=== seventeen ===>"}) {
+    EXPECT_EQ(FindText(separator, kanji + separator + "x"), 3) << separator;
+    EXPECT_EQ(FindText(separator, kanji + kanji + separator), 5) << separator;
+    EXPECT_EQ(KeepingEmpty(separator, kanji + separator + "x"), (Pieces{kanji, "x"}));
+    EXPECT_EQ(DroppingDoubles(separator, kanji + separator + separator + "x"),
+              (Pieces{kanji, "x"}));
+  }
+}
+
 TEST_F(TextTest, FindTextStopsAtAZeroByte) {
   EXPECT_EQ(FindText("b", std::string("a\0b", 3)), 0);
   EXPECT_EQ(FindText("a", std::string("a\0b", 3)), 1);
