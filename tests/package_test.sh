@@ -4,10 +4,7 @@
 # validates its AppStream metadata and manual pages (install_test.sh validates the desktop entry).
 set -uo pipefail
 build=$1 version=$2
-scratch=$(mktemp -d "${TMPDIR:-/tmp}/tavrin-package.XXXXXX")
-trap 'rm -rf "$scratch"' EXIT
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+source "$(dirname "$0")/script_support.sh"
 
 cpack -G DEB --config "$build/CPackConfig.cmake" -B "$scratch" >"$scratch/cpack.log" 2>&1 ||
   { cat "$scratch/cpack.log" >&2; echo "FAIL: cpack" >&2; exit 1; }
@@ -56,8 +53,4 @@ for page in tavrin tavrin-deck; do
   zcat "$source" | grep -q "^\.TH .*\"Tavrin $version\"" || fail "$page.1 does not name $version"
 done
 
-if ((failures > 0)); then
-  echo "$failures failure(s)"
-  exit 1
-fi
-echo "all passed"
+finish

@@ -3,10 +3,7 @@
 # display, all with no display at all.
 set -uo pipefail
 tavrin=$1 version=$2
-scratch=$(mktemp -d "${TMPDIR:-/tmp}/tavrin-command-line.XXXXXX")
-trap 'rm -rf "$scratch"' EXIT
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+source "$(dirname "$0")/../script_support.sh"
 
 # run [DISPLAY] -- ARGS...: runs the program in the scratch folder without WAYLAND_DISPLAY, with
 # DISPLAY as given (none when empty); sets status, out and err.
@@ -42,8 +39,4 @@ run :4242 --
 [[ $status -eq 1 && "$err" == "${expected%%: DISPLAY*}: no X server answers at DISPLAY=:4242" ]] ||
   fail "DISPLAY of no server: status $status, err '$err'"
 
-if ((failures > 0)); then
-  echo "$failures failure(s)"
-  exit 1
-fi
-echo "all passed"
+finish

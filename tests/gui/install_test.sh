@@ -4,10 +4,8 @@
 # desktop entry, on the display that with-display.sh provides.
 set -uo pipefail
 build=$1 data=$2
-prefix=$(mktemp -d "${TMPDIR:-/tmp}/tavrin-install.XXXXXX")
-trap 'rm -rf "$prefix"' EXIT
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+source "$(dirname "$0")/../script_support.sh"
+prefix=$scratch
 
 cmake --install "$build" --prefix "$prefix" >/dev/null || { echo "FAIL: cmake --install" >&2; exit 1; }
 
@@ -66,8 +64,4 @@ else
   fail "no main window after gio launch"
 fi
 
-if ((failures > 0)); then
-  echo "$failures failure(s)"
-  exit 1
-fi
-echo "all passed"
+finish
