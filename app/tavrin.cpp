@@ -27,7 +27,7 @@ bool g_startupFailed = false;
 class TavrinApp : public wxApp {
  public:
   bool OnInit() override {
-    // The base class's OnInit would parse the command line as options; the program has none.
+    // Not the base class's OnInit, which would parse the command line: main() has read it.
     SetAppDisplayName(tavrin::kApplicationTitle);
     if (StartMainWindow() == nullptr) {
       g_startupFailed = true;
