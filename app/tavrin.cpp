@@ -1,8 +1,16 @@
-// The desktop program: initialises the toolkit, takes the application title, makes and shows the
-// main window, and runs the event loop until the window closes.
+// The desktop program: answers --help and --version, makes sure a display answers, initialises the
+// toolkit, takes the application title, makes and shows the main window, and runs the event loop
+// until the window closes.
 #include <wx/app.h>
 #include <wx/init.h>
 
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/display_check.h"
+#include "app/tavrin_options.h"
+#include "engine/text.h"
 #include "shell/Main.h"
 #include "shell/error_reports.h"
 #include "shell/open_deck.h"
@@ -19,7 +27,7 @@ bool g_startupFailed = false;
 class TavrinApp : public wxApp {
  public:
   bool OnInit() override {
-    // The base class's OnInit would parse the command line as options; the program has none.
+    // Not the base class's OnInit, which would parse the command line: main() has read it.
     SetAppDisplayName(tavrin::kApplicationTitle);
     if (StartMainWindow() == nullptr) {
       g_startupFailed = true;
@@ -38,6 +46,26 @@ class TavrinApp : public wxApp {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const tavrin::StartupChoice choice = tavrin::ReadStartupArguments(
+      std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc), tavrin::IsExistingFile);
+  switch (choice.request) {
+    case tavrin::StartupRequest::kHelp:
+      std::fputs(tavrin::kTavrinUsage, stdout);
+      return 0;
+    case tavrin::StartupRequest::kVersion:
+      std::printf("tavrin %s\n", TAVRIN_VERSION);
+      return 0;
+    case tavrin::StartupRequest::kUnknownOption:
+      std::fprintf(stderr, "tavrin: unknown option '%s'\n%s", choice.option.c_str(),
+                   tavrin::kTavrinUsage);
+      return 2;
+    case tavrin::StartupRequest::kWindow:
+      break;
+  }
+  if (const std::string problem = tavrin::DisplayProblem(); !problem.empty()) {
+    std::fprintf(stderr, "tavrin: cannot open the display: %s\n", problem.c_str());
+    return 1;
+  }
   // Kept before the toolkit takes its own options out of argv.
   tavrin::SetCommandLine(argc, argv);
 #ifdef TAVRIN_REFUSE_HTML_VIEW

@@ -1,9 +1,9 @@
 # The settings file: unit tests, and the writer process that the reliability test kills.
 add_executable(settings_writer settings_writer.cpp)
-target_link_libraries(settings_writer PRIVATE tavrin_settings)
+target_link_libraries(settings_writer PRIVATE tavrin::settings)
 
 tavrin_test(settings_test)
-target_link_libraries(settings_test PRIVATE tavrin_settings)
+target_link_libraries(settings_test PRIVATE tavrin::settings)
 add_dependencies(settings_test settings_writer)
 target_compile_definitions(settings_test
                            PRIVATE TAVRIN_SETTINGS_WRITER="$<TARGET_FILE:settings_writer>")

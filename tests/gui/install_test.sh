@@ -4,10 +4,8 @@
 # desktop entry, on the display that with-display.sh provides.
 set -uo pipefail
 build=$1 data=$2
-prefix=$(mktemp -d "${TMPDIR:-/tmp}/tavrin-install.XXXXXX")
-trap 'rm -rf "$prefix"' EXIT
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+source "$(dirname "$0")/../script_support.sh"
+prefix=$scratch
 
 cmake --install "$build" --prefix "$prefix" >/dev/null || { echo "FAIL: cmake --install" >&2; exit 1; }
 
@@ -15,8 +13,8 @@ echo "-- the installed files"
 for program in tavrin tavrin-deck; do
   [[ -x "$prefix/bin/$program" ]] || fail "bin/$program is missing or not executable"
 done
-entry="$prefix/share/applications/tavrin.desktop"
-icon="$prefix/share/icons/hicolor/32x32/apps/tavrin.png"
+entry="$prefix/share/applications/io.github.tavrin.Tavrin.desktop"
+icon="$prefix/share/icons/hicolor/32x32/apps/io.github.tavrin.Tavrin.png"
 [[ -f "$entry" ]] || fail "no desktop entry"
 [[ -f "$icon" ]] || fail "no icon"
 [[ "$(identify -format '%m %wx%h' "$icon" 2>/dev/null)" == "PNG 32x32" ]] ||
@@ -25,8 +23,8 @@ icon="$prefix/share/icons/hicolor/32x32/apps/tavrin.png"
 echo "-- the desktop entry"
 report=$(desktop-file-validate "$entry" 2>&1) || fail "desktop-file-validate: $report"
 [[ -z "$report" ]] || fail "desktop-file-validate has remarks: $report"
-for line in 'Type=Application' 'Exec=tavrin %f' 'Icon=tavrin' 'Categories=Education;' \
-  'MimeType=text/plain;'; do
+for line in 'Type=Application' 'Exec=tavrin %f' 'Icon=io.github.tavrin.Tavrin' \
+  'Categories=Education;' 'MimeType=text/plain;'; do
   grep -qxF "$line" "$entry" || fail "the desktop entry lacks '$line'"
 done
 
@@ -66,8 +64,4 @@ else
   fail "no main window after gio launch"
 fi
 
-if ((failures > 0)); then
-  echo "$failures failure(s)"
-  exit 1
-fi
-echo "all passed"
+finish
