@@ -19,6 +19,7 @@
 #include "shell/html_view.h"
 #include "shell/native_view.h"
 #include "shell/open_deck.h"
+#include "shell/window_placement.h"
 
 using tavrin::Control;
 
@@ -51,41 +52,9 @@ void Place(wxWindow* window, const wxRect& r) {
 
 }  // namespace
 
-// The window as the settings file sees it: placement in the normal state, and the button size.
-class TForm1::Placement : public tavrin::SettingsWindow {
- public:
-  explicit Placement(TForm1& form) : form_(form) {}
-  int32_t Top() const override { return form_.normal_.y; }
-  int32_t Left() const override { return form_.normal_.x; }
-  int32_t Width() const override { return form_.normal_.width; }
-  int32_t Height() const override { return form_.normal_.height; }
-  bool IsMaximized() const override { return form_.IsMaximized(); }
-  void SetTop(int32_t top) override { Set(&wxRect::y, top); }
-  void SetLeft(int32_t left) override { Set(&wxRect::x, left); }
-  void SetWidth(int32_t width) override { Set(&wxRect::width, width); }
-  void SetHeight(int32_t height) override { Set(&wxRect::height, height); }
-  void SetMaximized() override { form_.Maximize(true); }
-  // The window manager restores the window a moment later; the normal placement kept by the
-  // window is what the edges and size read afterwards report.
-  void Restore() override {
-    if (form_.IsMaximized()) form_.Maximize(false);
-  }
-  int32_t OpenButtonHeight() const override { return form_.layout_[1].height; }
-  int32_t OpenButtonWidth() const override { return form_.layout_[1].width; }
-
- private:
-  void Set(int wxRect::*field, int32_t value) {
-    form_.normal_.*field = value;
-    form_.placementRead_ = true;
-    form_.SetSize(form_.normal_, wxSIZE_ALLOW_MINUS_ONE);
-  }
-  TForm1& form_;
-};
-
 TForm1::TForm1()
     : wxFrame(nullptr, wxID_ANY, "Tavrin", wxDefaultPosition, wxDefaultSize, wxDEFAULT_FRAME_STYLE,
               "Form1") {
-  placement_ = std::make_unique<Placement>(*this);
   SetBackgroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE));
   tavrin::SetProgramIcon(*this);
 
@@ -104,7 +73,7 @@ TForm1::TForm1()
   for (std::size_t i = 1; i < controls_.size(); ++i) tavrin::SetButtonFace(*controls_[i], font);
   BitBtnOK->SetDefault();
   for (std::size_t i = 0; i < controls_.size(); ++i) layout_[i] = controls_[i]->GetRect();
-  normal_ = GetRect();
+  placement_ = std::make_unique<tavrin::WindowPlacement>(*this, layout_);
 
   deck_.ShowHtml = [this](const std::string& html) {
     tavrin::ShowHtml(*WebBrowser1, html, deck_.CodePage);
@@ -168,14 +137,7 @@ void TForm1::OnActivate(wxActivateEvent& event) {
   event.Skip();
   if (!event.GetActive() || activated_ || !shown_) return;
   activated_ = true;
-  if (!IsMaximized()) {
-    // Some window managers place a new window themselves whatever position it asks for; a window
-    // that is already on the screen is moved where the settings file put it.
-    if (placementRead_) SetSize(normal_, wxSIZE_ALLOW_MINUS_ONE);
-    normal_ = GetRect();
-  }
-  // Until now size and move events told of the window manager's first placement, not of the user's.
-  trackPlacement_ = true;
+  placement_->StartTracking();
   // The first control in tab order takes the focus as the window first becomes active.
   FocusControl(Control::kView);
   FormActivate();
@@ -187,15 +149,11 @@ void TForm1::FormActivate() {
 
 void TForm1::OnSize(wxSizeEvent&) {
   ArrangeControls();
-  TrackNormalPlacement();
+  placement_->Track();
 }
 
 void TForm1::OnMove(wxMoveEvent&) {
-  TrackNormalPlacement();
-}
-
-void TForm1::TrackNormalPlacement() {
-  if (trackPlacement_ && !IsMaximized() && !IsIconized() && !IsFullScreen()) normal_ = GetRect();
+  placement_->Track();
 }
 
 void TForm1::ArrangeControls() {

@@ -20,7 +20,8 @@ class wxWebView;
 
 namespace tavrin {
 class NativeView;
-}
+class WindowPlacement;
+}  // namespace tavrin
 
 class TForm1 : public wxFrame {
  public:
@@ -71,8 +72,6 @@ class TForm1 : public wxFrame {
   bool ViewHasFocus() const;
 
  private:
-  class Placement;
-
   // The program's handlers, each one step of the window's life or one click: FormCreate,
   // FormShow, FormActivate, FormClose, FormDropFiles and the buttons' clicks. Each runs as an
   // event handler (RunAsHandler), so that its errors take the way of every handler's.
@@ -101,21 +100,15 @@ class TForm1 : public wxFrame {
   void Press(wxButton* button);
   void MoveFocus(int step);
   void FocusControl(tavrin::Control control);
-  void TrackNormalPlacement();
 
   // The six controls in tab order, indexed by tavrin::Control.
   std::array<wxWindow*, tavrin::kControlCount> controls_{};
   tavrin::ShellSettings settings_;
   tavrin::DeckState deck_;
   tavrin::ControlBounds layout_;
-  // The placement of the window in its normal (not maximized) state, as the settings file keeps it.
-  wxRect normal_;
-  // Whether the settings file gave the placement, and whether size and move events now update it.
-  bool placementRead_ = false;
-  bool trackPlacement_ = false;
   bool shown_ = false;
   bool activated_ = false;
-  std::unique_ptr<Placement> placement_;
+  std::unique_ptr<tavrin::WindowPlacement> placement_;
   std::unique_ptr<tavrin::NativeView> nativeView_;
 };
 
