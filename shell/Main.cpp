@@ -157,7 +157,7 @@ void TForm1::OnMove(wxMoveEvent&) {
 }
 
 void TForm1::ArrangeControls() {
-  if (BitBtnX == nullptr) return;  // a size event while the window is still being made
+  if (controls_.back() == nullptr) return;  // the controls are not made yet
   layout_ = tavrin::ArrangedBounds(GetClientSize(), settings_.ButtonHeight, settings_.ButtonWidth);
   for (std::size_t i = 0; i < controls_.size(); ++i) Place(controls_[i], layout_[i]);
 }

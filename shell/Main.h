@@ -72,9 +72,13 @@ class TForm1 : public wxFrame {
   bool ViewHasFocus() const;
 
  private:
-  // The program's handlers, each one step of the window's life or one click: FormCreate,
-  // FormShow, FormActivate, FormClose, FormDropFiles and the buttons' clicks. Each runs as an
-  // event handler (RunAsHandler), so that its errors take the way of every handler's.
+  // Handlers. First the program's own, one step of the window's life or one click each:
+  // FormCreate, FormShow, FormActivate, FormClose, FormDropFiles, ButtonOClick, ButtonSClick,
+  // BitBtnOKClick and BitBtnZClick. Then the toolkit plumbing, On...: OnActivate, OnSize, OnMove,
+  // OnCharHook and OnKeyLeftByView turn the toolkit's events into calls of the program's handlers,
+  // of the layout and of the keyboard table, and keep the placement that the settings file
+  // records. Every one runs as an event handler, bound or through RunAsHandler, so that an error
+  // escaping it takes the way of every handler's error.
   void FormCreate();
   void FormShow();
   void FormActivate();
@@ -85,8 +89,6 @@ class TForm1 : public wxFrame {
   void BitBtnOKClick(wxCommandEvent& event);
   void BitBtnZClick(wxCommandEvent& event);
 
-  // Toolkit plumbing: they turn the toolkit's events into the program's handlers and the keyboard
-  // table's actions, and keep the placement that the settings file records.
   void OnActivate(wxActivateEvent& event);
   void OnSize(wxSizeEvent& event);
   void OnMove(wxMoveEvent& event);

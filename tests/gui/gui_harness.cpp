@@ -10,9 +10,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <sstream>
 
 #include <wx/app.h>
 #include <wx/evtloop.h>
@@ -145,15 +142,6 @@ std::string SettingsPath() {
 
 std::string DataFile(const std::string& name) {
   return std::string(TAVRIN_TEST_DATA) + "/" + name;
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteFile(const std::string& path, const std::string& contents) {
-  std::ofstream(path, std::ios::binary) << contents;
 }
 
 }  // namespace gui

@@ -11,6 +11,8 @@
 #include <wx/gdicmn.h>
 #include <wx/string.h>
 
+#include "tests/test_support.h"
+
 class wxWebView;
 class wxWindow;
 
@@ -51,8 +53,8 @@ std::vector<MessageBox> TakeMessageBoxes();
 std::string SettingsPath();
 // Path of a file of tests/data.
 std::string DataFile(const std::string& name);
-// Whole contents of a file; empty when it cannot be read.
-std::string ReadFile(const std::string& path);
-void WriteFile(const std::string& path, const std::string& contents);
+// Whole files, read and written as every test does.
+using tavrin::testing_support::ReadFile;
+using tavrin::testing_support::WriteFile;
 
 }  // namespace gui

@@ -21,6 +21,7 @@
 #include "engine/navigation.h"
 #include "engine/text.h"
 #include "gui_harness.h"
+#include "model.h"
 #include "shell/Main.h"
 #include "shell/error_reports.h"
 #include "shell/html_view.h"
@@ -29,32 +30,11 @@
 
 namespace {
 
+using gui::Model;
 using gui::PumpFor;
 using gui::PumpUntil;
 using gui::Type;
 using std::chrono::milliseconds;
-
-// The engine driven alone beside the window: the pages the window must show for the same steps.
-class Model {
- public:
-  explicit Model(const std::string& deckFile) {
-    deck_.StartWith(tavrin::kDefaultStartupTemplates);
-    deck_.ShowHtml = [this](const std::string& html) { page_ = html; };
-    deck_.MakeLists();
-    tavrin::LoadDeck(deck_, deckFile);
-  }
-  // Loads a further deck, which inherits the settings that its header leaves out.
-  void Load(const std::string& deckFile) { tavrin::LoadDeck(deck_, deckFile); }
-  void Ok() { tavrin::Ok(deck_); }
-  void Back() { tavrin::Back(deck_); }
-  void Shuffle() { tavrin::Shuffle(deck_); }
-  wxString Page() const { return tavrin::DecodeText(page_, deck_.CodePage); }
-  const std::string& Bytes() const { return page_; }
-
- private:
-  tavrin::DeckState deck_;
-  std::string page_;
-};
 
 std::string Section(const std::string& ini, const std::string& key) {
   std::smatch m;
@@ -640,7 +620,7 @@ TEST_F(OpenTest, AConfirmedNameIsLoadedAndEnterThenPressesOk) {
   // Pre-filled with the deck shown, which exists; the chosen deck keeps what the first one set.
   EXPECT_EQ(prefilled_, std::vector<std::string>{animals_});
   EXPECT_EQ(form_->Settings().FileName, words_);
-  model.Load(words_);
+  EXPECT_EQ(model.Load(words_), "");
   ExpectPage(model.Page());
   EXPECT_TRUE(FocusBecomes(form_->BitBtnOK));
   Type(WXK_RETURN);
@@ -802,7 +782,7 @@ TEST_F(OpenTest, TheRealDialogListsEveryFileIsPrefilledAndReturnsTheChosenName) 
   EXPECT_EQ(shown, animals_);
   EXPECT_EQ(form_->Settings().FileName, words_);
   Model model(animals_);
-  model.Load(words_);
+  EXPECT_EQ(model.Load(words_), "");
   ExpectPage(model.Page());
   EXPECT_TRUE(FocusBecomes(form_->BitBtnOK));
 }
@@ -814,7 +794,7 @@ TEST_F(OpenTest, AFileDroppedOnThePageOpensAsADeckInsteadOfShowingItsText) {
   model.Ok();
   ExpectPage(model.Page());
   ASSERT_TRUE(gui::DragFilesFromOutside({words_}, Centre(form_->WebBrowser1)));
-  model.Load(words_);
+  EXPECT_EQ(model.Load(words_), "");
   ExpectPage(model.Page());
   EXPECT_EQ(form_->Settings().FileName, words_);
   EXPECT_EQ(form_->WebBrowser1->GetCurrentURL(), "about:blank");
@@ -829,14 +809,14 @@ TEST_F(OpenTest, OfThreeFilesDroppedOnTheButtonsOnlyTheFirstOpens) {
   StartOn(animals_);
   ASSERT_TRUE(gui::DragFilesFromOutside({tall_, words_, animals_}, Centre(form_->BitBtnOK)));
   Model model(animals_);
-  model.Load(tall_);
+  EXPECT_EQ(model.Load(tall_), "");
   ExpectPage(model.Page());
   EXPECT_EQ(form_->Settings().FileName, tall_);
   ExpectPageStays(model.Page());
   EXPECT_EQ(form_->Deck().Lines.Count(), 4);
   // Dropped on the page area, the same three give the same.
   ASSERT_TRUE(gui::DragFilesFromOutside({words_, tall_, animals_}, Centre(form_->WebBrowser1)));
-  model.Load(words_);
+  EXPECT_EQ(model.Load(words_), "");
   ExpectPage(model.Page());
   EXPECT_EQ(form_->Settings().FileName, words_);
 }
@@ -848,7 +828,7 @@ TEST_F(OpenTest, ADroppedNameIsKeptByteForByte) {
   const std::string named = folder + "/単語-\x93\xfa.txt";
   std::filesystem::copy_file(animals_, named);
   Model model(words_);
-  model.Load(named);
+  EXPECT_EQ(model.Load(named), "");
   for (wxWindow* place : std::vector<wxWindow*>{form_->WebBrowser1, form_->BitBtnOK}) {
     ASSERT_TRUE(gui::DragFilesFromOutside({named}, Centre(place)));
     EXPECT_TRUE(PumpUntil([&] { return form_->Settings().FileName == named; }))
@@ -858,7 +838,7 @@ TEST_F(OpenTest, ADroppedNameIsKeptByteForByte) {
     Type(WXK_RETURN);
     model.Ok();
     ExpectPage(model.Page());
-    model.Load(named);
+    EXPECT_EQ(model.Load(named), "");
   }
   Close();
   EXPECT_EQ(Section(gui::ReadFile(gui::SettingsPath()), "FileName"), named);

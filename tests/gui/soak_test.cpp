@@ -29,6 +29,7 @@
 #include "engine/navigation.h"
 #include "engine/text.h"
 #include "gui_harness.h"
+#include "model.h"
 #include "shell/Main.h"
 #include "shell/error_reports.h"
 #include "shell/html_view.h"
@@ -37,6 +38,7 @@
 
 namespace {
 
+using gui::Model;
 using gui::PumpFor;
 using gui::PumpUntil;
 using std::chrono::milliseconds;
@@ -60,37 +62,6 @@ double ResidentBytes() {
 }
 
 // The engine alone, given the same steps as the window: the pages and errors the window must give.
-class Model {
- public:
-  Model() {
-    deck_.StartWith(tavrin::kDefaultStartupTemplates);
-    deck_.ShowHtml = [this](const std::string& html) {
-      page_ = html;
-      ++pages_;
-    };
-    deck_.MakeLists();
-  }
-  // The message of the error that the load raises; empty when there is none.
-  std::string Load(const std::string& file) {
-    try {
-      tavrin::LoadDeck(deck_, file);
-    } catch (const tavrin::Error& e) {
-      return e.what();
-    }
-    return {};
-  }
-  void Ok() { tavrin::Ok(deck_); }
-  void Back() { tavrin::Back(deck_); }
-  void Shuffle() { tavrin::Shuffle(deck_); }
-  const std::string& Page() const { return page_; }
-  long Pages() const { return pages_; }
-
- private:
-  tavrin::DeckState deck_;
-  std::string page_;
-  long pages_ = 0;
-};
-
 enum Action {
   kOkEnter,
   kOkSpace,
@@ -220,7 +191,7 @@ class Soak : public testing::Test {
       PumpFor(milliseconds(40));
     }
     EXPECT_EQ(handedCount_, model_.Pages()) << "pages handed over by the window's engine";
-    EXPECT_EQ(handedBytes_, model_.Page());
+    EXPECT_EQ(handedBytes_, model_.Bytes());
     EXPECT_EQ(form_->Settings().FileName, fileName_);
 
     std::vector<wxString> expected;
