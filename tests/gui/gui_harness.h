@@ -13,6 +13,7 @@
 
 #include "tests/test_support.h"
 
+class TForm1;
 class wxWebView;
 class wxWindow;
 
@@ -38,6 +39,13 @@ void Type(int keyCode, int modifiers = 0);
 // they start from lies at 20..80, 20..80). Returns whether that program saw the drop taken: it is
 // not when the window could not open the first file.
 bool DragFilesFromOutside(const std::vector<std::string>& paths, wxPoint target);
+
+// The client size that `window` really has on the screen, as the X server reports it.
+wxSize ClientOnScreen(wxWindow& window);
+
+// Checks that the last layout of `form` and the bounds of its six controls are those of buttons
+// `h` by `w` in its present client area (a size below 0 reaching the toolkit as 0).
+void ExpectLayout(TForm1& form, int h, int w);
 
 // A message box that the program asked for.
 struct MessageBox {
