@@ -1,15 +1,8 @@
 // Every key of the keyboard table in the real window, the view offered each key first.
 #include "window_test.h"
 
+namespace gui {
 namespace {
-
-using gui::Model;
-using gui::PumpFor;
-using gui::PumpUntil;
-using gui::Section;
-using gui::Type;
-using gui::WindowTest;
-using std::chrono::milliseconds;
 
 // ---- Keyboard -------------------------------------------------------------------------------
 
@@ -265,3 +258,4 @@ TEST_F(WindowTest, TheFirstActivationComesOnlyOnce) {
 }
 
 }  // namespace
+}  // namespace gui

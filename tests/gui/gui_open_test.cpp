@@ -4,15 +4,8 @@
 
 #include "window_test.h"
 
+namespace gui {
 namespace {
-
-using gui::Model;
-using gui::PumpFor;
-using gui::PumpUntil;
-using gui::Section;
-using gui::Type;
-using gui::WindowTest;
-using std::chrono::milliseconds;
 
 // ---- Opening decks --------------------------------------------------------------------------
 
@@ -338,3 +331,4 @@ TEST_F(OpenTest, ADroppedDeckThatCannotBeOpenedIsReported) {
 }
 
 }  // namespace
+}  // namespace gui

@@ -2,15 +2,8 @@
 // settings, and the error reports. The keys and the opening of decks have files of their own.
 #include "window_test.h"
 
+namespace gui {
 namespace {
-
-using gui::Model;
-using gui::PumpFor;
-using gui::PumpUntil;
-using gui::Section;
-using gui::Type;
-using gui::WindowTest;
-using std::chrono::milliseconds;
 
 // ---- Start-up -------------------------------------------------------------------------------
 
@@ -67,28 +60,28 @@ TEST_F(WindowTest, ReopensTheLastDeckAndShowsCodePage932) {
 TEST_F(WindowTest, LaysOutTheControlsAtEverySizeAndAfterMaximizeAndRestore) {
   gui::WriteFile(gui::SettingsPath(), "[Main]\nButtonHeight=30\nButtonWidth=60\n");
   Start();
-  gui::ExpectLayout(*form_, 30, 60);
+  ExpectLayout(*form_, 30, 60);
   for (wxSize size : {wxSize(700, 500), wxSize(420, 260), wxSize(200, 150)}) {
     ResizeClient(size);
-    gui::ExpectLayout(*form_, 30, 60);
+    ExpectLayout(*form_, 30, 60);
   }
   // At most four button widths: OK gets no width at all, and the buttons overlap.
   EXPECT_LE(form_->Layout()[3].width, 0);
 
   ResizeClient(wxSize(640, 400));
-  gui::ExpectLayout(*form_, 30, 60);
+  ExpectLayout(*form_, 30, 60);
   form_->Maximize(true);
   EXPECT_TRUE(PumpUntil([&] {
     return form_->IsMaximized() && ClientOnScreen().x > 1000 &&
            form_->GetClientSize() == ClientOnScreen();
   }));
-  gui::ExpectLayout(*form_, 30, 60);
+  ExpectLayout(*form_, 30, 60);
   form_->Maximize(false);
   EXPECT_TRUE(PumpUntil([&] {
     return !form_->IsMaximized() && ClientOnScreen() == wxSize(640, 400) &&
            form_->GetClientSize() == wxSize(640, 400);
   }));
-  gui::ExpectLayout(*form_, 30, 60);
+  ExpectLayout(*form_, 30, 60);
 }
 
 TEST_F(WindowTest, ButtonsUseTheRequestedFaceOrItsJapaneseSubstitute) {
@@ -221,3 +214,4 @@ TEST_F(WindowTest, TheStartUpReportEndsStartUpWhenTheViewCannotBeMade) {
 }
 
 }  // namespace
+}  // namespace gui
