@@ -1,10 +1,6 @@
 #include "shell/Main.h"
 
-#include <fontconfig/fontconfig.h>
-#include <gtk/gtk.h>
-
 #include <algorithm>
-#include <cctype>
 #include <functional>
 #include <memory>
 #include <string>
@@ -13,16 +9,19 @@
 #include <wx/app.h>
 #include <wx/button.h>
 #include <wx/filedlg.h>
-#include <wx/image.h>
-#include <wx/mstream.h>
 #include <wx/settings.h>
 #include <wx/webview.h>
 
 #include "engine/navigation.h"
 #include "resources/artwork.h"
+#include "shell/button_look.h"
 #include "shell/error_reports.h"
 #include "shell/html_view.h"
+#include "shell/native_view.h"
 #include "shell/open_deck.h"
+#include "shell/window_placement.h"
+
+using tavrin::Control;
 
 namespace {
 
@@ -41,111 +40,9 @@ class StepEvent : public wxEvent {
   std::function<void()> step_;
 };
 
-// A key that the view did not take, handed back to the window.
-wxDEFINE_EVENT(EVT_KEY_LEFT_BY_VIEW, wxKeyEvent);
-
-constexpr char kButtonFace[] = "ＭＳ Ｐゴシック";
-
-// The family that the platform uses for `face` with Japanese text: `face` itself when installed,
-// otherwise fontconfig's nearest Japanese substitute.
-wxString JapaneseFace(const char* face) {
-  wxString result = wxString::FromUTF8(face);
-  FcPattern* pattern = FcPatternCreate();
-  FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(face));
-  FcPatternAddString(pattern, FC_LANG, reinterpret_cast<const FcChar8*>("ja"));
-  FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
-  FcDefaultSubstitute(pattern);
-  FcResult found = FcResultNoMatch;
-  if (FcPattern* match = FcFontMatch(nullptr, pattern, &found)) {
-    FcChar8* family = nullptr;
-    if (FcPatternGetString(match, FC_FAMILY, 0, &family) == FcResultMatch) {
-      result = wxString::FromUTF8(reinterpret_cast<const char*>(family));
-    }
-    FcPatternDestroy(match);
-  }
-  FcPatternDestroy(pattern);
-  return result;
-}
-
-// The buttons' font: character height 12 pixels at 96 dots per inch, that is 9 points, which the
-// platform turns into pixels at the screen's resolution, so that it scales in proportion.
-wxFont ButtonFont() {
-  return wxFont(
-      wxFontInfo(9.0).FaceName(JapaneseFace(kButtonFace)).Encoding(wxFONTENCODING_SHIFT_JIS));
-}
-
-wxImage LoadPng(const tavrin::artwork::File& file) {
-  if (wxImage::FindHandler(wxBITMAP_TYPE_PNG) == nullptr) wxImage::AddHandler(new wxPNGHandler);
-  wxMemoryInputStream stream(file.data, file.size);
-  return wxImage(stream, wxBITMAP_TYPE_PNG);
-}
-
-// Gives `button` its picture, left of the caption, with the greyed image for the disabled state.
-void SetPicture(wxButton* button, const tavrin::artwork::File& file) {
-  wxImage image = LoadPng(file);
-  if (!image.IsOk()) return;
-  image.SetMaskColour(128, 128, 0);
-  button->SetBitmap(wxBitmap(image), wxLEFT);
-  button->SetBitmapDisabled(wxBitmap(image.ConvertToDisabled()));
-  button->SetBitmapMargins(4, 0);
-}
-
-// The wx key code of a GDK key value, for the keys that the keyboard table knows; 0 for others.
-int KeyCodeOf(guint keyval) {
-  switch (keyval) {
-    case GDK_KEY_Return:
-    case GDK_KEY_ISO_Enter:
-      return WXK_RETURN;
-    case GDK_KEY_KP_Enter:
-      return WXK_NUMPAD_ENTER;
-    case GDK_KEY_Escape:
-      return WXK_ESCAPE;
-    case GDK_KEY_space:
-    case GDK_KEY_KP_Space:
-      return WXK_SPACE;
-    case GDK_KEY_Tab:
-    case GDK_KEY_ISO_Left_Tab:
-    case GDK_KEY_KP_Tab:
-      return WXK_TAB;
-    case GDK_KEY_Left:
-    case GDK_KEY_KP_Left:
-      return WXK_LEFT;
-    case GDK_KEY_Up:
-    case GDK_KEY_KP_Up:
-      return WXK_UP;
-    case GDK_KEY_Right:
-    case GDK_KEY_KP_Right:
-      return WXK_RIGHT;
-    case GDK_KEY_Down:
-    case GDK_KEY_KP_Down:
-      return WXK_DOWN;
-    default:
-      return keyval < 0x80 && std::isalpha(static_cast<int>(keyval))
-                 ? std::toupper(static_cast<int>(keyval))
-                 : 0;
-  }
-}
-
-// Every key offered to the view passes here first, before the view's own handling.
-gboolean KeyOfferedToView(GtkWidget*, GdkEventKey* key, gpointer data) {
-  static_cast<TForm1*>(data)->NoteKeyOfferedToView(key->time, key->keyval);
-  return FALSE;
-}
-
-// The view hands back a key that it did not take by sending the same key event once more; at its
-// end it reaches the handlers connected after the view's own. That is where the window gets it.
-gboolean KeyLeftByView(GtkWidget*, GdkEventKey* key, gpointer data) {
-  auto* form = static_cast<TForm1*>(data);
-  const int code = KeyCodeOf(key->keyval);
-  if (code == 0) return FALSE;
-  wxKeyEvent event(EVT_KEY_LEFT_BY_VIEW);
-  event.m_keyCode = code;
-  event.m_shiftDown = (key->state & GDK_SHIFT_MASK) != 0;
-  event.m_controlDown = (key->state & GDK_CONTROL_MASK) != 0;
-  event.m_altDown = (key->state & GDK_MOD1_MASK) != 0;
-  event.SetEventObject(form);
-  // Processed means taken, also when the button pressed failed: the key must not act twice.
-  return form->GetEventHandler()->SafelyProcessEvent(event) || !event.GetSkipped();
+wxButton* MakeButton(wxWindow* parent, const char* caption, const char* name) {
+  return new wxButton(parent, wxID_ANY, caption, wxDefaultPosition, wxDefaultSize, 0,
+                      wxDefaultValidator, name);
 }
 
 // Sets `window`'s bounds; the toolkit takes no negative size, so such a size reaches it as 0.
@@ -155,81 +52,33 @@ void Place(wxWindow* window, const wxRect& r) {
 
 }  // namespace
 
-// The window as the settings file sees it: placement in the normal state, and the button size.
-class TForm1::Placement : public tavrin::SettingsWindow {
- public:
-  explicit Placement(TForm1& form) : form_(form) {}
-  int32_t Top() const override { return form_.normal_.y; }
-  int32_t Left() const override { return form_.normal_.x; }
-  int32_t Width() const override { return form_.normal_.width; }
-  int32_t Height() const override { return form_.normal_.height; }
-  bool IsMaximized() const override { return form_.IsMaximized(); }
-  void SetTop(int32_t top) override { Set(&wxRect::y, top); }
-  void SetLeft(int32_t left) override { Set(&wxRect::x, left); }
-  void SetWidth(int32_t width) override { Set(&wxRect::width, width); }
-  void SetHeight(int32_t height) override { Set(&wxRect::height, height); }
-  void SetMaximized() override { form_.Maximize(true); }
-  // The window manager restores the window a moment later; the normal placement kept by the
-  // window is what the edges and size read afterwards report.
-  void Restore() override {
-    if (form_.IsMaximized()) form_.Maximize(false);
-  }
-  int32_t OpenButtonHeight() const override { return form_.layout_[1].height; }
-  int32_t OpenButtonWidth() const override { return form_.layout_[1].width; }
-
- private:
-  void Set(int wxRect::*field, int32_t value) {
-    form_.normal_.*field = value;
-    form_.placementRead_ = true;
-    form_.SetSize(form_.normal_, wxSIZE_ALLOW_MINUS_ONE);
-  }
-  TForm1& form_;
-};
-
 TForm1::TForm1()
     : wxFrame(nullptr, wxID_ANY, "Tavrin", wxDefaultPosition, wxDefaultSize, wxDEFAULT_FRAME_STYLE,
               "Form1") {
-  placement_ = std::make_unique<Placement>(*this);
   SetBackgroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE));
-  wxImage icon = LoadPng(tavrin::artwork::kIcon);
-  if (icon.IsOk()) {
-    wxIcon frameIcon;
-    frameIcon.CopyFromBitmap(wxBitmap(icon));
-    SetIcon(frameIcon);
-  }
-  Bind(wxEVT_SIZE, &TForm1::OnSize, this);
-  Bind(wxEVT_MOVE, &TForm1::OnMove, this);
+  tavrin::SetProgramIcon(*this);
 
   // Creation order is tab order.
   WebBrowser1 = tavrin::MakeHtmlView(this);
-  ButtonO = new wxButton(this, wxID_ANY, "Open(&O)", wxDefaultPosition, wxDefaultSize, 0,
-                         wxDefaultValidator, "ButtonO");
-  ButtonS = new wxButton(this, wxID_ANY, "Shuffle(&S)", wxDefaultPosition, wxDefaultSize, 0,
-                         wxDefaultValidator, "ButtonS");
-  BitBtnOK = new wxButton(this, wxID_ANY, "OK", wxDefaultPosition, wxDefaultSize, 0,
-                          wxDefaultValidator, "BitBtnOK");
-  BitBtnZ = new wxButton(this, wxID_ANY, "Back(&Z)", wxDefaultPosition, wxDefaultSize, 0,
-                         wxDefaultValidator, "BitBtnZ");
-  BitBtnX = new wxButton(this, wxID_ANY, "Quit(&X)", wxDefaultPosition, wxDefaultSize, 0,
-                         wxDefaultValidator, "BitBtnX");
-  SetPicture(BitBtnOK, tavrin::artwork::kOkPicture);
-  SetPicture(BitBtnZ, tavrin::artwork::kBackPicture);
-  SetPicture(BitBtnX, tavrin::artwork::kQuitPicture);
-  const wxFont font = ButtonFont();
-  for (wxButton* button : {ButtonO, ButtonS, BitBtnOK, BitBtnZ, BitBtnX}) {
-    button->SetFont(font);
-    button->SetForegroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_WINDOWTEXT));
-  }
+  ButtonO = MakeButton(this, "Open(&O)", "ButtonO");
+  ButtonS = MakeButton(this, "Shuffle(&S)", "ButtonS");
+  BitBtnOK = MakeButton(this, "OK", "BitBtnOK");
+  BitBtnZ = MakeButton(this, "Back(&Z)", "BitBtnZ");
+  BitBtnX = MakeButton(this, "Quit(&X)", "BitBtnX");
+  controls_ = {WebBrowser1, ButtonO, ButtonS, BitBtnOK, BitBtnZ, BitBtnX};
+  tavrin::SetPicture(*BitBtnOK, tavrin::artwork::kOkPicture);
+  tavrin::SetPicture(*BitBtnZ, tavrin::artwork::kBackPicture);
+  tavrin::SetPicture(*BitBtnX, tavrin::artwork::kQuitPicture);
+  const wxFont font = tavrin::ButtonFont();
+  for (std::size_t i = 1; i < controls_.size(); ++i) tavrin::SetButtonFace(*controls_[i], font);
   BitBtnOK->SetDefault();
-
-  const std::array<wxWindow*, 6> controls{WebBrowser1, ButtonO, ButtonS,
-                                          BitBtnOK,    BitBtnZ, BitBtnX};
-  for (std::size_t i = 0; i < controls.size(); ++i) layout_[i] = controls[i]->GetRect();
-  normal_ = GetRect();
+  for (std::size_t i = 0; i < controls_.size(); ++i) layout_[i] = controls_[i]->GetRect();
+  placement_ = std::make_unique<tavrin::WindowPlacement>(*this, layout_);
 
   deck_.ShowHtml = [this](const std::string& html) {
     tavrin::ShowHtml(*WebBrowser1, html, deck_.CodePage);
   };
+  nativeView_ = std::make_unique<tavrin::NativeView>(*WebBrowser1, *this);
 
   ButtonO->Bind(wxEVT_BUTTON, &TForm1::ButtonOClick, this);
   ButtonS->Bind(wxEVT_BUTTON, &TForm1::ButtonSClick, this);
@@ -238,34 +87,17 @@ TForm1::TForm1()
   // The Quit button has no handler of its own: a click is a close request like any other.
   BitBtnX->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { Close(); });
   Bind(EVT_FORM_STEP, [](StepEvent& event) { event.Run(); });
+  Bind(wxEVT_SIZE, &TForm1::OnSize, this);
+  Bind(wxEVT_MOVE, &TForm1::OnMove, this);
   Bind(wxEVT_ACTIVATE, &TForm1::OnActivate, this);
   Bind(wxEVT_CLOSE_WINDOW, &TForm1::FormClose, this);
   Bind(wxEVT_CHAR_HOOK, &TForm1::OnCharHook, this);
-  Bind(EVT_KEY_LEFT_BY_VIEW, &TForm1::OnKeyLeftByView, this);
-  // Files dropped anywhere on the window, the page area included, open as a deck.
+  Bind(tavrin::EVT_KEY_LEFT_BY_VIEW, &TForm1::OnKeyLeftByView, this);
+  // Files dropped anywhere on the window, the page area included (NativeView), open as a deck.
   Bind(wxEVT_DROP_FILES, &TForm1::FormDropFiles, this);
-  tavrin::PassFileDropsOnViewTo(*WebBrowser1, *this);
-  if (auto* view = static_cast<GtkWidget*>(WebBrowser1->GetNativeBackend())) {
-    g_signal_connect(view, "key-press-event", G_CALLBACK(KeyOfferedToView), this);
-    g_signal_connect_after(view, "key-press-event", G_CALLBACK(KeyLeftByView), this);
-    // The toolkit wraps the view in scrolling containers of its own; the focus belongs to the view
-    // itself, which takes keys first and hands back those it leaves.
-    auto* outer = static_cast<GtkWidget*>(WebBrowser1->GetHandle());
-    if (outer != view && gtk_widget_is_ancestor(view, outer)) {
-      for (GtkWidget* wrapper = gtk_widget_get_parent(view); wrapper != outer;
-           wrapper = gtk_widget_get_parent(wrapper)) {
-        gtk_widget_set_can_focus(wrapper, FALSE);
-      }
-      gtk_widget_set_can_focus(outer, FALSE);
-    }
-  }
 }
 
-TForm1::~TForm1() {
-  if (auto* view = static_cast<GtkWidget*>(WebBrowser1->GetNativeBackend())) {
-    g_signal_handlers_disconnect_by_data(view, this);
-  }
-}
+TForm1::~TForm1() = default;
 
 void TForm1::RunAsHandler(void (TForm1::*step)()) {
   StepEvent event([this, step] { (this->*step)(); });
@@ -305,16 +137,9 @@ void TForm1::OnActivate(wxActivateEvent& event) {
   event.Skip();
   if (!event.GetActive() || activated_ || !shown_) return;
   activated_ = true;
-  if (!IsMaximized()) {
-    // Some window managers place a new window themselves whatever position it asks for; a window
-    // that is already on the screen is moved where the settings file put it.
-    if (placementRead_) SetSize(normal_, wxSIZE_ALLOW_MINUS_ONE);
-    normal_ = GetRect();
-  }
-  // Until now size and move events told of the window manager's first placement, not of the user's.
-  trackPlacement_ = true;
+  placement_->StartTracking();
   // The first control in tab order takes the focus as the window first becomes active.
-  FocusView();
+  FocusControl(Control::kView);
   FormActivate();
 }
 
@@ -324,41 +149,17 @@ void TForm1::FormActivate() {
 
 void TForm1::OnSize(wxSizeEvent&) {
   ArrangeControls();
-  TrackNormalPlacement();
+  placement_->Track();
 }
 
 void TForm1::OnMove(wxMoveEvent&) {
-  TrackNormalPlacement();
-}
-
-void TForm1::TrackNormalPlacement() {
-  if (trackPlacement_ && !IsMaximized() && !IsIconized() && !IsFullScreen()) normal_ = GetRect();
+  placement_->Track();
 }
 
 void TForm1::ArrangeControls() {
-  if (BitBtnX == nullptr) return;  // a size event while the window is still being made
-  const int h0 = settings_.ButtonHeight;
-  const int w0 = settings_.ButtonWidth;
-  auto& [view, open, shuffle, ok, back, quit] = layout_;
-  // 1-2: the button size; OK keeps its width until the end.
-  for (wxRect* button : {&open, &shuffle, &ok, &back, &quit}) button->height = h0;
-  for (wxRect* button : {&open, &shuffle, &back, &quit}) button->width = w0;
-  // 3-5: the view above a strip of the buttons' height along the bottom edge.
-  const wxSize client = GetClientSize();
-  const int h = open.height;
-  view = wxRect(0, 0, client.x, client.y - h);
-  for (wxRect* button : {&open, &shuffle, &ok, &back, &quit}) button->y = client.y - h;
-  // 6-8: Open and Shuffle from the left, Back and Quit against the right, OK between them.
-  open.x = 0;
-  shuffle.x = open.width;
-  quit.x = client.x - quit.width;
-  back.x = quit.x - back.width;
-  ok.x = shuffle.x + shuffle.width;
-  ok.width = back.x - ok.x;
-
-  const std::array<wxWindow*, 6> controls{WebBrowser1, ButtonO, ButtonS,
-                                          BitBtnOK,    BitBtnZ, BitBtnX};
-  for (std::size_t i = 0; i < controls.size(); ++i) Place(controls[i], layout_[i]);
+  if (controls_.back() == nullptr) return;  // the controls are not made yet
+  layout_ = tavrin::ArrangedBounds(GetClientSize(), settings_.ButtonHeight, settings_.ButtonWidth);
+  for (std::size_t i = 0; i < controls_.size(); ++i) Place(controls_[i], layout_[i]);
 }
 
 void TForm1::ButtonOClick(wxCommandEvent&) {
@@ -402,117 +203,49 @@ void TForm1::FormClose(wxCloseEvent& event) {
   Destroy();
 }
 
-void TForm1::FocusView() {
-  if (auto* view = static_cast<GtkWidget*>(WebBrowser1->GetNativeBackend())) {
-    gtk_widget_grab_focus(view);
-  } else {
-    WebBrowser1->SetFocus();
-  }
-}
-
 bool TForm1::ViewHasFocus() const {
-  auto* view = static_cast<GtkWidget*>(WebBrowser1->GetNativeBackend());
-  return view != nullptr && gtk_widget_is_focus(view);
+  return nativeView_->HasFocus();
 }
 
-void TForm1::NoteKeyOfferedToView(std::uint32_t time, std::uint32_t keyval) {
-  viewKeyTime_ = time;
-  viewKeyval_ = keyval;
+Control TForm1::FocusedControl() const {
+  if (ViewHasFocus()) return Control::kView;
+  const auto at = std::find(controls_.begin() + 1, controls_.end(), FindFocus());
+  return at == controls_.end() ? Control::kNone : static_cast<Control>(at - controls_.begin());
+}
+
+wxButton* TForm1::Button(Control button) const {
+  return static_cast<wxButton*>(controls_[static_cast<std::size_t>(button)]);
 }
 
 void TForm1::OnCharHook(wxKeyEvent& event) {
-  // The view moves the focus out by itself at the end of its Tab order, and then still hands the
-  // key back; by now it reaches the control that got the focus, and must not move it once more.
-  if (static_cast<std::uint32_t>(event.GetTimestamp()) == viewKeyTime_ &&
-      event.GetRawKeyCode() == viewKeyval_) {
-    return;
-  }
   // Keys go to the view first while it has the focus; those it leaves come back through
-  // KeyLeftByView.
-  if (ViewHasFocus()) {
+  // EVT_KEY_LEFT_BY_VIEW. A key that it moved the focus out with must not move it once more.
+  if (nativeView_->WasOfferedToView(event)) return;
+  const Control focused = FocusedControl();
+  if (focused == Control::kView || !PressForKey(event.GetKeyCode(), event.GetModifiers(), focused))
     event.Skip();
-    return;
-  }
-  wxWindow* focus = FindFocus();
-  wxWindow* focused = nullptr;
-  for (wxButton* button : {ButtonO, ButtonS, BitBtnOK, BitBtnZ, BitBtnX}) {
-    if (focus == button) focused = button;
-  }
-  if (!PressForKey(event.GetKeyCode(), event.GetModifiers(), focused)) event.Skip();
 }
 
 void TForm1::OnKeyLeftByView(wxKeyEvent& event) {
-  if (!PressForKey(event.GetKeyCode(), event.GetModifiers(), WebBrowser1)) event.Skip();
+  if (!PressForKey(event.GetKeyCode(), event.GetModifiers(), Control::kView)) event.Skip();
 }
 
-bool TForm1::PressForKey(int keyCode, int modifiers, wxWindow* focused) {
-  const bool shift = (modifiers & wxMOD_SHIFT) != 0;
-  const bool ctrl = (modifiers & wxMOD_CONTROL) != 0;
-  const bool alt = (modifiers & wxMOD_ALT) != 0;
-  wxButton* button = nullptr;
-  for (wxButton* candidate : {ButtonO, ButtonS, BitBtnOK, BitBtnZ, BitBtnX}) {
-    if (focused == candidate) button = candidate;
-  }
-  switch (keyCode) {
-    case WXK_RETURN:
-    case WXK_NUMPAD_ENTER:
-      if (shift || ctrl || alt) return false;
-      Press(button != nullptr ? button : BitBtnOK);
+bool TForm1::PressForKey(int keyCode, int modifiers, Control focused) {
+  const tavrin::KeyAction action = tavrin::ActionForKey(keyCode, modifiers, focused);
+  switch (action.effect) {
+    case tavrin::KeyEffect::kPress:
+      Press(Button(action.button));
       return true;
-    case WXK_ESCAPE:
-      if (shift || ctrl || alt) return false;
-      Press(BitBtnZ);
-      return true;
-    case WXK_SPACE:
-      if (button == nullptr || ctrl || alt) return false;
-      Press(button);
-      return true;
-    case WXK_TAB:
-      if (ctrl || alt) return false;
-      MoveFocus(shift ? -1 : 1);
-      return true;
-    case WXK_RIGHT:
-    case WXK_DOWN:
-    case WXK_NUMPAD_RIGHT:
-    case WXK_NUMPAD_DOWN:
-      if (alt) return false;
+    case tavrin::KeyEffect::kFocusNext:
       MoveFocus(1);
       return true;
-    case WXK_LEFT:
-    case WXK_UP:
-    case WXK_NUMPAD_LEFT:
-    case WXK_NUMPAD_UP:
-      if (alt) return false;
+    case tavrin::KeyEffect::kFocusPrevious:
       MoveFocus(-1);
       return true;
-    default:
+    case tavrin::KeyEffect::kNothing:
       break;
   }
-  wxButton* target = nullptr;
-  switch (keyCode) {
-    case 'O':
-    case 'o':
-      target = ButtonO;
-      break;
-    case 'S':
-    case 's':
-      target = ButtonS;
-      break;
-    case 'Z':
-    case 'z':
-      target = BitBtnZ;
-      break;
-    case 'X':
-    case 'x':
-      target = BitBtnX;
-      break;
-    default:
-      return false;
-  }
-  // With Alt anywhere in the window; alone while a button has the focus.
-  if (ctrl || (!alt && button == nullptr)) return false;
-  Press(target);
-  return true;
+  return false;
 }
 
 void TForm1::Press(wxButton* button) {
@@ -524,18 +257,14 @@ void TForm1::Press(wxButton* button) {
 }
 
 void TForm1::MoveFocus(int step) {
-  const std::array<wxWindow*, 6> order{WebBrowser1, ButtonO, ButtonS, BitBtnOK, BitBtnZ, BitBtnX};
-  std::size_t at = 0;  // the view, unless a button has the focus
-  wxWindow* focus = FindFocus();
-  for (std::size_t i = 1; i < order.size(); ++i) {
-    if (order[i] == focus && !ViewHasFocus()) at = i;
-  }
-  const int count = static_cast<int>(order.size());
-  const int next = (static_cast<int>(at) + step + count) % count;
-  if (next == 0) {
-    FocusView();
+  FocusControl(tavrin::StepInTabOrder(FocusedControl(), step));
+}
+
+void TForm1::FocusControl(Control control) {
+  if (control == Control::kView) {
+    nativeView_->Focus();
   } else {
-    order[next]->SetFocus();
+    controls_[static_cast<std::size_t>(control)]->SetFocus();
   }
 }
 

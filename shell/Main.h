@@ -5,18 +5,23 @@
 #pragma once
 
 #include <array>
-#include <cstdint>
 #include <memory>
 
 #include <wx/frame.h>
 
 #include "engine/deck.h"
+#include "shell/keyboard.h"
 #include "shell/settings.h"
 
 class wxButton;
 class wxDropFilesEvent;
 class wxFileDialog;
 class wxWebView;
+
+namespace tavrin {
+class NativeView;
+class WindowPlacement;
+}  // namespace tavrin
 
 class TForm1 : public wxFrame {
  public:
@@ -49,25 +54,31 @@ class TForm1 : public wxFrame {
 
   // The bounds that the last layout computed for the view and the five buttons, in tab order. A
   // width or height below 0 reaches the toolkit as 0.
-  const std::array<wxRect, 6>& Layout() const { return layout_; }
+  const tavrin::ControlBounds& Layout() const { return layout_; }
 
   const tavrin::ShellSettings& Settings() const { return settings_; }
   const tavrin::DeckState& Deck() const { return deck_; }
 
-  // Acts on one key as the keyboard table says, as if it came while `focused` (one of the buttons,
-  // or else the view) has the keyboard focus. Returns false when the key means nothing there.
-  // Errors of the button pressed pass through.
-  bool PressForKey(int keyCode, int modifiers, wxWindow* focused);
+  // Acts on one key as the keyboard table says, as if it came while `focused` has the keyboard
+  // focus. Returns false when the key means nothing there. Errors of the button pressed pass
+  // through.
+  bool PressForKey(int keyCode, int modifiers, tavrin::Control focused);
+
+  // The control that has the keyboard focus: the view when the focus is inside it, kNone when no
+  // control has it. Never throws.
+  tavrin::Control FocusedControl() const;
 
   // Whether the keyboard focus is inside the HTML view.
   bool ViewHasFocus() const;
 
-  // Records the key (time stamp and key value of the platform's event) last offered to the view.
-  void NoteKeyOfferedToView(std::uint32_t time, std::uint32_t keyval);
-
  private:
-  class Placement;
-
+  // Handlers. First the program's own, one step of the window's life or one click each:
+  // FormCreate, FormShow, FormActivate, FormClose, FormDropFiles, ButtonOClick, ButtonSClick,
+  // BitBtnOKClick and BitBtnZClick. Then the toolkit plumbing, On...: OnActivate, OnSize, OnMove,
+  // OnCharHook and OnKeyLeftByView turn the toolkit's events into calls of the program's handlers,
+  // of the layout and of the keyboard table, and keep the placement that the settings file
+  // records. Every one runs as an event handler, bound or through RunAsHandler, so that an error
+  // escaping it takes the way of every handler's error.
   void FormCreate();
   void FormShow();
   void FormActivate();
@@ -87,24 +98,20 @@ class TForm1 : public wxFrame {
   // Runs `step` as the handler of an event of this window, so that an error escaping it takes the
   // way of every handler's error.
   void RunAsHandler(void (TForm1::*step)());
+  wxButton* Button(tavrin::Control button) const;
   void Press(wxButton* button);
   void MoveFocus(int step);
-  void FocusView();
-  void TrackNormalPlacement();
+  void FocusControl(tavrin::Control control);
 
+  // The six controls in tab order, indexed by tavrin::Control.
+  std::array<wxWindow*, tavrin::kControlCount> controls_{};
   tavrin::ShellSettings settings_;
   tavrin::DeckState deck_;
-  std::array<wxRect, 6> layout_;
-  // The placement of the window in its normal (not maximized) state, as the settings file keeps it.
-  wxRect normal_;
-  // Whether the settings file gave the placement, and whether size and move events now update it.
-  bool placementRead_ = false;
-  bool trackPlacement_ = false;
+  tavrin::ControlBounds layout_;
   bool shown_ = false;
   bool activated_ = false;
-  std::uint32_t viewKeyTime_ = 0;
-  std::uint32_t viewKeyval_ = 0;
-  std::unique_ptr<Placement> placement_;
+  std::unique_ptr<tavrin::WindowPlacement> placement_;
+  std::unique_ptr<tavrin::NativeView> nativeView_;
 };
 
 // Start-up after the toolkit has initialised: makes the main window with its view, runs its

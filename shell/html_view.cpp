@@ -144,7 +144,8 @@ wxString DecodeText(std::string_view bytes, int codePage) {
 }
 
 const char kAboutPage[] =
-    "<html><head><title></title></head><body><h1>Tavrin 1.1.1</h1><p>"
+    "<html><head><title></title></head><body><h1>Tavrin " TAVRIN_VERSION
+    "</h1><p>"
     "To study a deck, open its file with Open (Alt+O) or drop it onto this window."
     "</p></body></html>";
 

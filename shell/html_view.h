@@ -1,5 +1,7 @@
 // The HTML view: the page area of the main window. Every page reaches it through ShowHtml, which
 // makes the given HTML text the view's whole document at the address "about:blank".
+// The raw platform plumbing of the view (keys it leaves, focus, drops on the page area) is in
+// shell/native_view.h.
 #pragma once
 
 #include <functional>

@@ -8,7 +8,6 @@
 
 class wxDropFilesEvent;
 class wxFileDialog;
-class wxWebView;
 class wxWindow;
 
 namespace tavrin {
@@ -50,13 +49,5 @@ OpenDialogAnswer SetOpenDialogAnswer(OpenDialogAnswer answer);
 // The full name of the first file of a drop, byte for byte as the file system spells it, or the
 // empty text when the drop holds no file. Never throws.
 std::string GetDroppedFileName(const wxDropFilesEvent& drop);
-
-// Files that another program drags onto the page area arrive at `window` as a wxEVT_DROP_FILES
-// event, as do those dropped on the rest of the window, instead of making the view show the
-// first file's text. Drags that begin in the program itself, and drags that carry no list of
-// URIs, stay the view's; a list that names no local file is refused. The handlers are GTK signal
-// handlers of the view's widget with `window` as their data: disconnect them by that data before
-// `window` goes. Never throws.
-void PassFileDropsOnViewTo(wxWebView& view, wxWindow& window);
 
 }  // namespace tavrin

@@ -3,23 +3,25 @@
 #include <gtest/gtest.h>
 
 #include <glib.h>
+#include <gtk/gtk.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <sstream>
 
 #include <wx/app.h>
+#include <wx/button.h>
 #include <wx/evtloop.h>
 #include <wx/init.h>
 #include <wx/uiaction.h>
 #include <wx/webview.h>
 
+#include "shell/Main.h"
 #include "shell/error_reports.h"
 #include "shell/settings.h"
 
@@ -147,13 +149,27 @@ std::string DataFile(const std::string& name) {
   return std::string(TAVRIN_TEST_DATA) + "/" + name;
 }
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+wxSize ClientOnScreen(wxWindow& window) {
+  GdkWindow* native = gtk_widget_get_window(static_cast<GtkWidget*>(window.GetHandle()));
+  return wxSize(gdk_window_get_width(native), gdk_window_get_height(native));
 }
 
-void WriteFile(const std::string& path, const std::string& contents) {
-  std::ofstream(path, std::ios::binary) << contents;
+void ExpectLayout(TForm1& form, int h, int w) {
+  const wxSize c = form.GetClientSize();
+  const std::array<wxRect, 6> expected{
+      wxRect(0, 0, c.x, c.y - h),         wxRect(0, c.y - h, w, h),
+      wxRect(w, c.y - h, w, h),           wxRect(2 * w, c.y - h, c.x - 4 * w, h),
+      wxRect(c.x - 2 * w, c.y - h, w, h), wxRect(c.x - w, c.y - h, w, h)};
+  const std::array<wxWindow*, 6> controls{form.WebBrowser1, form.ButtonO, form.ButtonS,
+                                          form.BitBtnOK,    form.BitBtnZ, form.BitBtnX};
+  for (std::size_t i = 0; i < 6; ++i) {
+    SCOPED_TRACE(testing::Message() << "control " << i << " client " << c.x << "x" << c.y);
+    EXPECT_EQ(form.Layout()[i], expected[i]);
+    wxRect placed = expected[i];
+    placed.width = std::max(placed.width, 0);
+    placed.height = std::max(placed.height, 0);
+    EXPECT_EQ(controls[i]->GetRect(), placed);
+  }
 }
 
 }  // namespace gui

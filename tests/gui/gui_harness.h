@@ -11,6 +11,9 @@
 #include <wx/gdicmn.h>
 #include <wx/string.h>
 
+#include "tests/test_support.h"
+
+class TForm1;
 class wxWebView;
 class wxWindow;
 
@@ -37,6 +40,13 @@ void Type(int keyCode, int modifiers = 0);
 // not when the window could not open the first file.
 bool DragFilesFromOutside(const std::vector<std::string>& paths, wxPoint target);
 
+// The client size that `window` really has on the screen, as the X server reports it.
+wxSize ClientOnScreen(wxWindow& window);
+
+// Checks that the last layout of `form` and the bounds of its six controls are those of buttons
+// `h` by `w` in its present client area (a size below 0 reaching the toolkit as 0).
+void ExpectLayout(TForm1& form, int h, int w);
+
 // A message box that the program asked for.
 struct MessageBox {
   wxWindow* owner;
@@ -51,8 +61,8 @@ std::vector<MessageBox> TakeMessageBoxes();
 std::string SettingsPath();
 // Path of a file of tests/data.
 std::string DataFile(const std::string& name);
-// Whole contents of a file; empty when it cannot be read.
-std::string ReadFile(const std::string& path);
-void WriteFile(const std::string& path, const std::string& contents);
+// Whole files, read and written as every test does.
+using tavrin::testing_support::ReadFile;
+using tavrin::testing_support::WriteFile;
 
 }  // namespace gui

@@ -1,0 +1,29 @@
+// The main window's six controls as plain values: their tab order, and where the layout puts them
+// in a given client area. No window is involved, so both are tested without a display.
+#pragma once
+
+#include <array>
+#include <cstddef>
+
+#include <wx/gdicmn.h>
+
+namespace tavrin {
+
+// The controls of the main window in tab order, and kNone for a focus on none of them.
+enum class Control { kView, kOpen, kShuffle, kOk, kBack, kQuit, kNone };
+inline constexpr std::size_t kControlCount = 6;
+
+// Bounds of the six controls, indexed by Control.
+using ControlBounds = std::array<wxRect, kControlCount>;
+
+// The control `step` places (1 forward, -1 back) after `from` in tab order, round the end; a focus
+// on none counts as one on the view. Never throws.
+Control StepInTabOrder(Control from, int step);
+
+// The layout in a client area of `client` size with buttons `buttonHeight` by `buttonWidth`: the
+// view fills the area above a strip of the buttons' height along the bottom edge, which holds
+// Open and Shuffle from the left, Back and Quit against the right, and OK stretched between them.
+// Sizes below 0 are returned as they come. Never throws.
+ControlBounds ArrangedBounds(wxSize client, int buttonHeight, int buttonWidth);
+
+}  // namespace tavrin

@@ -1,0 +1,79 @@
+#include "shell/keyboard.h"
+
+#include <wx/defs.h>
+
+namespace tavrin {
+
+namespace {
+
+constexpr KeyAction Press(Control button) {
+  return {KeyEffect::kPress, button};
+}
+
+constexpr KeyAction kNothing{};
+constexpr KeyAction kNext{KeyEffect::kFocusNext};
+constexpr KeyAction kPrevious{KeyEffect::kFocusPrevious};
+
+bool IsButton(Control control) {
+  return control != Control::kView && control != Control::kNone;
+}
+
+// The button whose access key is `keyCode`, or kNone.
+Control AccessKeyButton(int keyCode) {
+  switch (keyCode) {
+    case 'O':
+    case 'o':
+      return Control::kOpen;
+    case 'S':
+    case 's':
+      return Control::kShuffle;
+    case 'Z':
+    case 'z':
+      return Control::kBack;
+    case 'X':
+    case 'x':
+      return Control::kQuit;
+    default:
+      return Control::kNone;
+  }
+}
+
+}  // namespace
+
+KeyAction ActionForKey(int keyCode, int modifiers, Control focused) {
+  const bool shift = (modifiers & wxMOD_SHIFT) != 0;
+  const bool ctrl = (modifiers & wxMOD_CONTROL) != 0;
+  const bool alt = (modifiers & wxMOD_ALT) != 0;
+  const bool onButton = IsButton(focused);
+  switch (keyCode) {
+    case WXK_RETURN:
+    case WXK_NUMPAD_ENTER:
+      if (shift || ctrl || alt) return kNothing;
+      return Press(onButton ? focused : Control::kOk);
+    case WXK_ESCAPE:
+      return shift || ctrl || alt ? kNothing : Press(Control::kBack);
+    case WXK_SPACE:
+      return !onButton || ctrl || alt ? kNothing : Press(focused);
+    case WXK_TAB:
+      if (ctrl || alt) return kNothing;
+      return shift ? kPrevious : kNext;
+    case WXK_RIGHT:
+    case WXK_DOWN:
+    case WXK_NUMPAD_RIGHT:
+    case WXK_NUMPAD_DOWN:
+      return alt ? kNothing : kNext;
+    case WXK_LEFT:
+    case WXK_UP:
+    case WXK_NUMPAD_LEFT:
+    case WXK_NUMPAD_UP:
+      return alt ? kNothing : kPrevious;
+    default:
+      break;
+  }
+  const Control target = AccessKeyButton(keyCode);
+  // With Alt anywhere in the window; alone while a button has the focus.
+  if (target == Control::kNone || ctrl || (!alt && !onButton)) return kNothing;
+  return Press(target);
+}
+
+}  // namespace tavrin

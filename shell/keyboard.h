@@ -1,0 +1,23 @@
+// The keyboard of the main window as a table: what a key does, given the control that has the
+// keyboard focus. No window is involved, so it is tested without a display.
+#pragma once
+
+#include "shell/controls.h"
+
+namespace tavrin {
+
+// What a key does: press one button, move the focus forward or back in tab order, or nothing.
+enum class KeyEffect { kNothing, kPress, kFocusNext, kFocusPrevious };
+
+struct KeyAction {
+  KeyEffect effect = KeyEffect::kNothing;
+  Control button = Control::kNone;  // the button pressed, for kPress
+  bool operator==(const KeyAction&) const = default;
+};
+
+// What `keyCode` (a wx key code; letters in either case) with `modifiers` (wxMOD_* bits) does while
+// `focused` has the keyboard focus. The view counts as a control that is not a button. Returns
+// kNothing for a key that means nothing there, which then goes on to the toolkit. Never throws.
+KeyAction ActionForKey(int keyCode, int modifiers, Control focused);
+
+}  // namespace tavrin

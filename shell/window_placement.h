@@ -1,0 +1,59 @@
+// The main window as the settings file sees it: the placement of its normal (not maximized)
+// state, and the size of its Open button.
+#pragma once
+
+#include <cstdint>
+
+#include <wx/gdicmn.h>
+
+#include "shell/controls.h"
+#include "shell/settings.h"
+
+class wxTopLevelWindow;
+
+namespace tavrin {
+
+class WindowPlacement : public SettingsWindow {
+ public:
+  // Starts from `window`'s present bounds. `window` and `layout` (the bounds of its controls, as
+  // its last layout set them) must outlive the object.
+  WindowPlacement(wxTopLevelWindow& window, const ControlBounds& layout);
+
+  int32_t Top() const override { return normal_.y; }
+  int32_t Left() const override { return normal_.x; }
+  int32_t Width() const override { return normal_.width; }
+  int32_t Height() const override { return normal_.height; }
+  bool IsMaximized() const override;
+  void SetTop(int32_t top) override { Set(&wxRect::y, top); }
+  void SetLeft(int32_t left) override { Set(&wxRect::x, left); }
+  void SetWidth(int32_t width) override { Set(&wxRect::width, width); }
+  void SetHeight(int32_t height) override { Set(&wxRect::height, height); }
+  void SetMaximized() override;
+  // The window manager restores the window a moment later; the normal placement kept here is what
+  // the edges and size read afterwards report.
+  void Restore() override;
+  int32_t OpenButtonHeight() const override { return Open().height; }
+  int32_t OpenButtonWidth() const override { return Open().width; }
+
+  // At the window's first activation: a window in the normal state goes where the settings file
+  // put it, since some window managers place a new window themselves whatever position it asks
+  // for, and its bounds become the normal placement. From now on Track follows the user's moves.
+  // Never throws.
+  void StartTracking();
+  // After a size or move event: the window's bounds become the normal placement, once tracking
+  // and while the window is in the normal state. Never throws.
+  void Track();
+
+ private:
+  void Set(int wxRect::*field, int32_t value);
+  const wxRect& Open() const { return layout_[static_cast<std::size_t>(Control::kOpen)]; }
+
+  wxTopLevelWindow& window_;
+  const ControlBounds& layout_;
+  wxRect normal_;
+  // Whether the settings file gave the placement, and whether size and move events now update it.
+  bool read_ = false;
+  bool tracking_ = false;
+};
+
+}  // namespace tavrin

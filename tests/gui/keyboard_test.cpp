@@ -1,0 +1,100 @@
+// The main window's keyboard table, tab order and layout as pure functions: no window, no display.
+#include <gtest/gtest.h>
+
+#include <wx/defs.h>
+
+#include "shell/controls.h"
+#include "shell/keyboard.h"
+
+namespace {
+
+using tavrin::Control;
+using tavrin::KeyAction;
+using tavrin::KeyEffect;
+
+constexpr KeyAction Press(Control button) {
+  return {KeyEffect::kPress, button};
+}
+constexpr KeyAction kNothing{};
+constexpr KeyAction kNext{KeyEffect::kFocusNext};
+constexpr KeyAction kPrevious{KeyEffect::kFocusPrevious};
+
+TEST(Keyboard, EachKeyActsAsTheTableSays) {
+  constexpr int kShift = wxMOD_SHIFT, kCtrl = wxMOD_CONTROL, kAlt = wxMOD_ALT;
+  struct Row {
+    int key, modifiers;
+    Control focused;
+    KeyAction action;
+  };
+  const Row rows[] = {
+      // Enter presses the focused button, else the default button; not with a modifier.
+      {WXK_RETURN, 0, Control::kShuffle, Press(Control::kShuffle)},
+      {WXK_RETURN, 0, Control::kView, Press(Control::kOk)},
+      {WXK_NUMPAD_ENTER, 0, Control::kNone, Press(Control::kOk)},
+      {WXK_RETURN, kShift, Control::kBack, kNothing},
+      {WXK_RETURN, kCtrl, Control::kView, kNothing},
+      {WXK_NUMPAD_ENTER, kAlt, Control::kOpen, kNothing},
+      // Esc presses Back wherever the focus is, without a modifier.
+      {WXK_ESCAPE, 0, Control::kView, Press(Control::kBack)},
+      {WXK_ESCAPE, 0, Control::kQuit, Press(Control::kBack)},
+      {WXK_ESCAPE, kShift, Control::kOk, kNothing},
+      // Space presses the focused button only; Shift does not stop it.
+      {WXK_SPACE, 0, Control::kQuit, Press(Control::kQuit)},
+      {WXK_SPACE, kShift, Control::kOpen, Press(Control::kOpen)},
+      {WXK_SPACE, 0, Control::kView, kNothing},
+      {WXK_SPACE, 0, Control::kNone, kNothing},
+      {WXK_SPACE, kAlt, Control::kOk, kNothing},
+      // Tab and Shift+Tab, not with Ctrl or Alt.
+      {WXK_TAB, 0, Control::kView, kNext},
+      {WXK_TAB, kShift, Control::kOk, kPrevious},
+      {WXK_TAB, kCtrl, Control::kOk, kNothing},
+      {WXK_TAB, kAlt | kShift, Control::kView, kNothing},
+      // Arrows, with Shift or Ctrl too, but not Alt.
+      {WXK_RIGHT, 0, Control::kOk, kNext},
+      {WXK_NUMPAD_DOWN, kShift, Control::kView, kNext},
+      {WXK_UP, kCtrl, Control::kBack, kPrevious},
+      {WXK_NUMPAD_LEFT, 0, Control::kNone, kPrevious},
+      {WXK_DOWN, kAlt, Control::kOk, kNothing},
+      // Access keys: with Alt anywhere, alone on a button, never with Ctrl; either case.
+      {'O', kAlt, Control::kView, Press(Control::kOpen)},
+      {'s', kAlt | kShift, Control::kNone, Press(Control::kShuffle)},
+      {'z', 0, Control::kOk, Press(Control::kBack)},
+      {'X', kShift, Control::kShuffle, Press(Control::kQuit)},
+      {'Z', 0, Control::kView, kNothing},
+      {'x', 0, Control::kNone, kNothing},
+      {'O', kCtrl | kAlt, Control::kView, kNothing},
+      {'S', kCtrl, Control::kOk, kNothing},
+      // OK has no access key; other keys mean nothing.
+      {'K', kAlt, Control::kView, kNothing},
+      {'A', 0, Control::kOk, kNothing},
+      {WXK_F4, kAlt, Control::kView, kNothing},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(tavrin::ActionForKey(row.key, row.modifiers, row.focused), row.action)
+        << "key " << row.key << ", modifiers " << row.modifiers << ", focus "
+        << static_cast<int>(row.focused);
+  }
+}
+
+TEST(Controls, TabOrderGoesRoundAndStartsFromTheViewWhenNothingHasTheFocus) {
+  EXPECT_EQ(tavrin::StepInTabOrder(Control::kView, 1), Control::kOpen);
+  EXPECT_EQ(tavrin::StepInTabOrder(Control::kQuit, 1), Control::kView);
+  EXPECT_EQ(tavrin::StepInTabOrder(Control::kView, -1), Control::kQuit);
+  EXPECT_EQ(tavrin::StepInTabOrder(Control::kOk, -1), Control::kShuffle);
+  EXPECT_EQ(tavrin::StepInTabOrder(Control::kNone, 1), Control::kOpen);
+  EXPECT_EQ(tavrin::StepInTabOrder(Control::kNone, -1), Control::kQuit);
+}
+
+TEST(Controls, LayoutStretchesOkBetweenTheButtonPairsAndKeepsSizesBelowZero) {
+  const tavrin::ControlBounds wide = tavrin::ArrangedBounds(wxSize(500, 300), 30, 60);
+  const tavrin::ControlBounds expected{wxRect(0, 0, 500, 270),   wxRect(0, 270, 60, 30),
+                                       wxRect(60, 270, 60, 30),  wxRect(120, 270, 260, 30),
+                                       wxRect(380, 270, 60, 30), wxRect(440, 270, 60, 30)};
+  EXPECT_EQ(wide, expected);
+  // Narrower than four buttons: OK's width and, lower than the strip, the view's height go below 0.
+  const tavrin::ControlBounds narrow = tavrin::ArrangedBounds(wxSize(200, 20), 30, 60);
+  EXPECT_EQ(narrow[0], wxRect(0, 0, 200, -10));
+  EXPECT_EQ(narrow[3], wxRect(120, -10, -40, 30));
+}
+
+}  // namespace
