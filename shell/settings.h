@@ -3,6 +3,7 @@
 // SettingsWindow.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -10,6 +11,37 @@
 #include "engine/templates.h"
 
 namespace tavrin {
+
+// One key of the settings file: its section, its name, and what a read of a number or flag gives
+// when the key is missing or unreadable (texts default to empty).
+struct SettingsKey {
+  const char* section;
+  const char* name;
+  int32_t fallback;
+};
+
+// The keys, each named here and nowhere else.
+namespace keys {
+inline constexpr SettingsKey kMaximized{"Main", "Maximized", 0};
+inline constexpr SettingsKey kTop{"Main", "Top", 0};
+inline constexpr SettingsKey kLeft{"Main", "Left", 0};
+inline constexpr SettingsKey kWidth{"Main", "Width", 400};
+inline constexpr SettingsKey kHeight{"Main", "Height", 300};
+inline constexpr SettingsKey kButtonHeight{"Main", "ButtonHeight", 46};
+inline constexpr SettingsKey kButtonWidth{"Main", "ButtonWidth", 75};
+inline constexpr SettingsKey kFileName{"Main", "FileName", 0};
+inline constexpr SettingsKey kOuterHead{"HTML", "OuterHead", 0};
+inline constexpr SettingsKey kOuterFoot{"HTML", "OuterFoot", 0};
+inline constexpr SettingsKey kInnerHead{"HTML", "InnerHead", 0};
+inline constexpr SettingsKey kInnerFoot{"HTML", "InnerFoot", 0};
+}  // namespace keys
+
+// The twelve keys in the order of the write at close.
+inline constexpr std::array<SettingsKey, 12> kSettingsKeys = {
+    keys::kMaximized, keys::kTop,          keys::kLeft,        keys::kWidth,
+    keys::kHeight,    keys::kButtonHeight, keys::kButtonWidth, keys::kFileName,
+    keys::kOuterHead, keys::kOuterFoot,    keys::kInnerHead,   keys::kInnerFoot,
+};
 
 // What the settings file feeds into the main window for the whole run.
 struct ShellSettings {
