@@ -3,6 +3,7 @@
 
 #include "shell/ini_text.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace tavrin::ini {
@@ -20,7 +21,7 @@ char AsciiLower(char c) {
 }
 
 // One line of the file as offsets: [begin, contentEnd) is the text, [contentEnd, end) the line end
-// (LF, CR LF, or a lone CR at the very end of the file; empty for an unterminated last line).
+// (CR LF, LF or CR alone; empty for an unterminated last line).
 struct Line {
   std::size_t begin;
   std::size_t contentEnd;
@@ -31,10 +32,9 @@ std::vector<Line> SplitLines(std::string_view text) {
   std::vector<Line> lines;
   std::size_t pos = 0;
   while (pos < text.size()) {
-    std::size_t lf = text.find('\n', pos);
-    std::size_t end = (lf == std::string_view::npos) ? text.size() : lf + 1;
-    std::size_t contentEnd = (lf == std::string_view::npos) ? text.size() : lf;
-    if (contentEnd > pos && text[contentEnd - 1] == '\r') --contentEnd;
+    std::size_t contentEnd = std::min(text.find_first_of("\r\n", pos), text.size());
+    std::size_t end = contentEnd;
+    if (end < text.size()) end += text.substr(end).starts_with("\r\n") ? 2 : 1;
     lines.push_back({pos, contentEnd, end});
     pos = end;
   }
@@ -115,9 +115,22 @@ KeyLocation Locate(std::string_view text, const std::vector<Line>& lines, std::s
 
 // The file's own line end: that of its first line, LF for a file without one.
 std::string_view LineEndOf(std::string_view text) {
-  std::size_t lf = text.find('\n');
-  if (lf != std::string_view::npos && lf > 0 && text[lf - 1] == '\r') return "\r\n";
-  return "\n";
+  std::size_t at = text.find_first_of("\r\n");
+  if (at == std::string_view::npos || text[at] == '\n') return "\n";
+  return text.substr(at).starts_with("\r\n") ? "\r\n" : "\r";
+}
+
+// Where the text ends for a reader: at the first Ctrl+Z, which old editors leave at the end.
+std::size_t TextEnd(std::string_view text) {
+  return std::min(text.find('\x1A'), text.size());
+}
+
+// A value that a read would trim or unquote is written inside double quotes, so that it reads back.
+bool NeedsQuotes(std::string_view value) {
+  if (value.empty()) return false;
+  if (IsBlank(value.front()) || IsBlank(value.back())) return true;
+  return value.size() >= 2 && value.front() == value.back() &&
+         (value.front() == '"' || value.front() == '\'');
 }
 
 }  // namespace
@@ -140,6 +153,7 @@ bool SameName(std::string_view stored, std::string_view wanted) {
 
 std::optional<std::string_view> FindValue(std::string_view text, std::string_view section,
                                           std::string_view key) {
+  text = text.substr(0, TextEnd(text));
   std::vector<Line> lines = SplitLines(text);
   KeyLocation where = Locate(text, lines, section, key);
   if (!where.keyFound) return std::nullopt;
@@ -147,11 +161,33 @@ std::optional<std::string_view> FindValue(std::string_view text, std::string_vie
 }
 
 std::string_view ValueOf(std::string_view raw) {
-  raw = raw.substr(0, raw.find('\0'));
-  return raw.substr(0, kMaxValueBytes);
+  std::string_view value = TrimBlanks(raw.substr(0, raw.find('\0')));
+  if (value.size() >= 2 && value.front() == value.back() &&
+      (value.front() == '"' || value.front() == '\'')) {
+    value = value.substr(1, value.size() - 2);
+  }
+  return value;
+}
+
+std::string_view CutValue(std::string_view value, bool wholeUtf8) {
+  if (value.size() <= kMaxValueBytes) return value;
+  std::size_t cut = kMaxValueBytes;
+  // Back to the first byte of a character that the cut would split (continuation bytes 10xxxxxx).
+  auto continues = [&](std::size_t at) {
+    return (static_cast<unsigned char>(value[at]) & 0xC0) == 0x80;
+  };
+  while (wholeUtf8 && cut > kMaxValueBytes - 3 && continues(cut)) --cut;
+  return value.substr(0, cut);
 }
 std::string WithValue(std::string_view text, std::string_view section, std::string_view key,
                       std::string_view value) {
+  std::string_view tail = text.substr(TextEnd(text));
+  text = text.substr(0, text.size() - tail.size());
+  std::string quoted;
+  if (NeedsQuotes(value)) {
+    quoted.append("\"").append(value).append("\"");
+    value = quoted;
+  }
   std::vector<Line> lines = SplitLines(text);
   KeyLocation where = Locate(text, lines, section, key);
   std::string result;
@@ -159,37 +195,36 @@ std::string WithValue(std::string_view text, std::string_view section, std::stri
   if (where.keyFound) {
     result.append(text.substr(0, where.valueBegin));
     result.append(value);
-    result.append(text.substr(lines[where.keyLine].contentEnd));
+    result.append(text.substr(lines[where.keyLine].contentEnd)).append(tail);
     return result;
   }
   std::string_view eol = LineEndOf(text);
   // Insert after the line that ends at `at`; that line may lack a line end of its own.
   std::size_t at = where.sectionFound ? lines[where.lastContentLine].end : text.size();
+  // A CR alone in front of an LF line would join it into one line end.
+  if (eol == "\r" && text.substr(at).starts_with('\n')) eol = "\r\n";
   result.append(text.substr(0, at));
-  // A lone CR at the end of the file only lacks its LF.
-  if (at > 0 && text[at - 1] == '\r') {
+  // A lone CR at the end of a file of CR LF lines only lacks its LF.
+  if (at > 0 && text[at - 1] == '\r' && at == text.size() && eol == "\r\n") {
     result.append("\n");
-  } else if (at > 0 && text[at - 1] != '\n') {
+  } else if (at > 0 && text[at - 1] != '\n' && text[at - 1] != '\r') {
     result.append(eol);
   }
   if (!where.sectionFound) {
     result.append("[").append(section).append("]").append(eol);
   }
   result.append(key).append("=").append(value).append(eol);
-  result.append(text.substr(at));
+  result.append(text.substr(at)).append(tail);
   return result;
 }
 
-// A CR inside a value reads back unchanged; a line feed or a zero byte would break the line, and
-// a CR at the end would be read as part of the line end.
 bool IsStorableValue(std::string_view value) {
-  return value.find_first_of(std::string_view("\n\0", 2)) == std::string_view::npos &&
-         (value.empty() || value.back() != '\r');
+  return value.find_first_of(std::string_view("\r\n\0\x1A", 4)) == std::string_view::npos;
 }
 
 bool CanWrite(std::string_view section, std::string_view key, std::string_view value) {
   auto hasBreak = [](std::string_view s) {
-    return s.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
+    return s.find_first_of(std::string_view("\r\n\0\x1A", 4)) != std::string_view::npos;
   };
   std::string_view sectionName = TrimBlanks(section);
   std::string_view keyName = TrimBlanks(key);

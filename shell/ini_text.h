@@ -20,28 +20,36 @@ std::string_view TrimBlanks(std::string_view text);
 bool SameName(std::string_view stored, std::string_view wanted);
 
 // The raw text of `key`'s value in `section`: everything after the key's first "=" up to its line
-// end. Only the first section of that name counts, and in it the first line of that key. Returns
-// nothing when the section or the key is missing; never fails otherwise.
+// end (CR LF, LF or CR alone; the text ends at its first Ctrl+Z). Only the first section of that
+// name counts, and in it the first line of that key. Returns nothing when the section or the key
+// is missing; never fails otherwise.
 std::optional<std::string_view> FindValue(std::string_view text, std::string_view section,
                                           std::string_view key);
 
-// What a read gives for the raw value `raw`: the text before any zero byte, at most
-// kMaxValueBytes long.
+// What a read gives for the raw value `raw`: the text before any zero byte, without blanks
+// (spaces, tabs) at either end, then without one pair of the same quotation mark (" or ') around
+// it when it is at least two bytes long. Never fails.
 std::string_view ValueOf(std::string_view raw);
 
+// `value` cut to kMaxValueBytes, and with `wholeUtf8` further back to the start of a UTF-8
+// character that the cut would split. Never fails.
+std::string_view CutValue(std::string_view value, bool wholeUtf8);
+
 // `text` with `key` in `section` set to `value`: the value replaced in its line, or a new key line
-// after the section's last line that is neither blank nor a comment, or a new section at the end.
-// New lines take the text's own line end. The caller checks CanWrite first; an unwritable name
-// or value gives a text that does not read back.
+// after the section's last line that is neither blank nor a comment, or a new section at the end
+// (before a Ctrl+Z that ends the text). New lines take the text's own line end. A value that
+// ValueOf would change is written inside double quotes. The caller checks CanWrite first; an
+// unwritable name or value gives a text that does not read back.
 std::string WithValue(std::string_view text, std::string_view section, std::string_view key,
                       std::string_view value);
 
-// True when `value` reads back unchanged once written into a key's line.
+// True when `value` reads back unchanged once written into a key's line: it holds no line break,
+// zero byte or Ctrl+Z.
 bool IsStorableValue(std::string_view value);
 
 // True when a write of `value` to `key` in `section` reads back: the value is storable, and the
-// names are not blank and hold no line break or zero byte, no "]" in a section, no "=" in a key,
-// and the key does not begin with "[", ";" or "#".
+// names are not blank and hold no line break, zero byte or Ctrl+Z, no "]" in a section, no "=" in a
+// key, and the key does not begin with "[", ";" or "#".
 bool CanWrite(std::string_view section, std::string_view key, std::string_view value);
 
 // The 32-bit number that `text` stands for, after leading blanks: decimal with an optional sign in

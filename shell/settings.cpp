@@ -12,6 +12,7 @@
 
 #include "engine/text.h"
 #include "shell/durable_file.h"
+#include "shell/ini_encoding.h"
 #include "shell/ini_text.h"
 
 namespace tavrin {
@@ -79,10 +80,17 @@ SettingsFile::SettingsFile(std::string path) : path_(std::move(path)) {}
 
 std::string SettingsFile::ReadText(const std::string& section, const std::string& key,
                                    const std::string& defaultValue) const {
-  std::string text;
-  std::optional<std::string_view> raw;
-  if (ReadWholeFile(path_, text) == ReadResult::kRead) raw = ini::FindValue(text, section, key);
-  return std::string(ini::ValueOf(raw ? *raw : std::string_view(defaultValue)));
+  std::string bytes;
+  if (ReadWholeFile(path_, bytes) == ReadResult::kRead) {
+    ini::DecodedFile file = ini::DecodeFile(bytes);
+    if (std::optional<std::string_view> raw = ini::FindValue(file.text, section, key)) {
+      // Text decoded from UTF-16 is UTF-8, and a cut keeps its characters whole.
+      bool utf8 = file.encoding != ini::Encoding::kBytes;
+      return std::string(ini::CutValue(ini::ValueOf(*raw), utf8));
+    }
+  }
+  std::string_view value = defaultValue;
+  return std::string(ini::CutValue(value.substr(0, value.find('\0')), false));
 }
 
 int32_t SettingsFile::ReadNumber(const std::string& section, const std::string& key,
@@ -97,8 +105,11 @@ bool SettingsFile::ReadFlag(const std::string& section, const std::string& key,
 
 void SettingsFile::WriteText(const std::string& section, const std::string& key,
                              const std::string& value) {
+  // A UTF-16 file stays UTF-16: the key is set in its decoded text, which is encoded back.
   auto edit = [&](const std::string& old) -> std::optional<std::string> {
-    return ini::WithValue(old, section, key, value);
+    ini::DecodedFile file = ini::DecodeFile(old);
+    file.text = ini::WithValue(file.text, section, key, value);
+    return ini::EncodeFile(file);
   };
   if (!ini::CanWrite(section, key, value) || !ReplaceFileDurably(path_, edit)) {
     throw Error(FullPath(path_) + " に書き込めません");
@@ -201,8 +212,8 @@ void SaveSettings(SettingsFile& settings, SettingsWindow& window, const ShellSet
   // stored; forgetting it beats a close that fails every time.
   const std::string& fileName = values.FileName;
   WriteText(settings, keys::kFileName, ini::IsStorableValue(fileName) ? fileName : std::string());
-  // A template read from a file with LF line ends may end in CR; written back it would lose it
-  // anyway, so it is stored without, rather than failing every close.
+  // A template ending in CR cannot come from the file, which ends lines there; one given so is
+  // stored without, rather than failing every close.
   for (const TemplateKey& t : kTemplateKeys) {
     std::string text = values.Templates.*t.member;
     while (!text.empty() && text.back() == '\r') text.pop_back();

@@ -22,9 +22,9 @@ TEST_F(SettingsTest, EveryKindOfValueReadsBackAsWritten) {
   std::string highBytes;
   for (int b = 0x80; b <= 0xFF; ++b) highBytes += static_cast<char>(b);
   const std::vector<std::string> values = {
-      "",        "  blanks around  ",    "\t tab", "\"quoted\"",
-      "a=b==c=", "; not a comment",      "[Main]", "carriage\rreturn",
-      highBytes, std::string(2047, 'v'),
+      "",           "  blanks around  ", "\t tab",
+      "\"quoted\"", "a=b==c=",           "; not a comment",
+      "[Main]",     highBytes,           std::string(2047, 'v'),
   };
   SettingsFile settings(path_);
   const int n = static_cast<int>(values.size());
@@ -129,7 +129,7 @@ TEST_F(SettingsTest, WindowsFileIsReadAndRewrittenWithForeignLinesIntact) {
   SettingsFile settings(path_);
   EXPECT_EQ(settings.ReadNumber("MAIN", "left", 0), -5);
   EXPECT_EQ(settings.ReadText("Main", "FileName", ""), "C:\\Decks\\\x93\xfa\x96\x7b.txt");
-  EXPECT_EQ(settings.ReadText("Extra", "Key", ""), "Value with trailing blanks   ");
+  EXPECT_EQ(settings.ReadText("Extra", "Key", ""), "Value with trailing blanks");
 
   FakeWindow window;
   ShellSettings values = LoadSettings(settings, window);
@@ -171,7 +171,91 @@ TEST_F(SettingsTest, LineLayoutOfTheFileIsKept) {
     EXPECT_EQ(ReadFile(path_), after);
   }
   WriteFile(path_, "\xEF\xBB\xBF[Main]\r\nFileName=a b \r\n");
-  EXPECT_EQ(settings.ReadText("Main", "FileName", ""), "a b ");
+  EXPECT_EQ(settings.ReadText("Main", "FileName", ""), "a b");
+}
+
+// `text` as UTF-16 with its byte-order mark.
+std::string Utf16(std::u16string_view text, bool little) {
+  std::string out = little ? "\xFF\xFE" : "\xFE\xFF";
+  for (char16_t c : text) {
+    char low = static_cast<char>(c & 0xFF), high = static_cast<char>(c >> 8);
+    out.append({little ? low : high, little ? high : low});
+  }
+  return out;
+}
+
+TEST_F(SettingsTest, FilesWrittenOnWindowsReadAsThere) {
+  struct Case {
+    std::string file, key, expected;
+  };
+  const std::vector<Case> cases = {
+      {"[Main]\nWidth=702 \n", "Width", "702"},
+      {"[Main]\nWidth = \"702\" \n", "Width", "702"},
+      {"[Main]\nFileName = /home/me/decks/words.txt\n", "FileName", "/home/me/decks/words.txt"},
+      {"[Main]\nFileName=\t a b \t\n", "FileName", "a b"},
+      {"[Main]\nFileName=\"/home/me/My Decks/words.txt\"\n", "FileName",
+       "/home/me/My Decks/words.txt"},
+      {"[Main]\nFileName=' quoted '\n", "FileName", " quoted "},
+      {"[Main]\nFileName=\"\"\n", "FileName", ""},
+      {"[Main]\nFileName=   \n", "FileName", ""},
+      {"[Main]\nFileName=\"\n", "FileName", "\""},
+      {"[Main]\nFileName=\"mixed'\n", "FileName", "\"mixed'"},
+      {"[Main]\nFileName=\"\"x\"\"\n", "FileName", "\"x\""},
+      {"  [ main ]  \r\n  FILENAME  =x\r\n", "FileName", "x"},
+      {"[Main]\rTop=5\rFileName=cr\r", "FileName", "cr"},
+      {"[Main]\r\nTop=5\r\n\x1A[Main]\r\nFileName=after\r\n", "FileName", "-"},
+      {"[Main]\r\nFileName=before\x1A\r\n", "FileName", "before"},
+      {Utf16(u"[Main]\r\nFileName = \"C:\\\u65E5\u672C\U0001F600.txt\" \r\n", true), "FileName",
+       "C:\\\xE6\x97\xA5\xE6\x9C\xAC\xF0\x9F\x98\x80.txt"},
+      {Utf16(u"[Main]\rWidth=702\r\x1A[Main]\r\n", false), "Width", "702"},
+      // A cut through a character drops it whole.
+      {Utf16(u"[Main]\nFileName=\"" + std::u16string(2046, u'a') + u"\u00E9\"", true), "FileName",
+       std::string(2046, 'a')},
+  };
+  for (const Case& c : cases) {
+    WriteFile(path_, c.file);
+    EXPECT_EQ(SettingsFile(path_).ReadText("Main", c.key, "-"), c.expected) << c.file;
+  }
+  WriteFile(path_, "[Main]\nWidth = \"702\" \nMaximized=1 \n[HTML]\nOuterHead=\"\"\n");
+  FakeWindow window;
+  ShellSettings values = LoadSettings(SettingsFile(path_), window);
+  EXPECT_EQ(window.normal.width, 702);
+  EXPECT_TRUE(window.maximized);
+  EXPECT_EQ(values.Templates.OuterHead, kDefaultStartupTemplates.OuterHead);
+}
+
+TEST_F(SettingsTest, ValuesWithBlanksOrQuotesRoundTripInEachEncoding) {
+  ShellSettings values;
+  values.FileName = " /home/me/My Decks/\xE6\x97\xA5\xE6\x9C\xAC.txt\t";
+  values.Templates = {"\"<html>\"", "'</html>'", " <div class=\"card\"> ", "\"\""};
+  const std::vector<std::string> files = {
+      "", "[Main]\r\nFileName=old\r\n; kept\r\n",
+      Utf16(u"; \u65E5\u672C\r\n[Main]\r\nFileName=old\r\n", true),
+      Utf16(u"; \u65E5\u672C\r\n", false)};
+  for (const std::string& before : files) {
+    WriteFile(path_, before);
+    SettingsFile settings(path_);
+    FakeWindow window;
+    SaveSettings(settings, window, values);
+    ShellSettings read = LoadSettings(settings, window);
+    EXPECT_EQ(read.FileName, values.FileName) << before;
+    EXPECT_EQ(read.Templates.OuterHead, values.Templates.OuterHead);
+    EXPECT_EQ(read.Templates.OuterFoot, values.Templates.OuterFoot);
+    EXPECT_EQ(read.Templates.InnerHead, values.Templates.InnerHead);
+    EXPECT_EQ(read.Templates.InnerFoot, values.Templates.InnerFoot);
+    // A value that reads back changed is quoted; a UTF-16 file stays UTF-16, its lines kept.
+    const std::string after = ReadFile(path_);
+    if (before.starts_with("[Main]")) {
+      EXPECT_TRUE(after.starts_with("[Main]\r\nFileName=\"" + values.FileName + "\"\r\n")) << after;
+      EXPECT_NE(after.find("\r\n; kept\r\n"), std::string::npos);
+    } else if (!before.empty()) {
+      const bool little = before[0] == '\xFF';
+      EXPECT_TRUE(after.starts_with(Utf16(u"; \u65E5\u672C\r\n[Main]\r\n", little)));
+      std::string line = Utf16(u"FileName=\" /home/me/My Decks/\u65E5\u672C.txt\t\"\r\n", little);
+      EXPECT_NE(after.find(line.substr(2)), std::string::npos);
+      EXPECT_EQ(after.size() % 2, 0u);
+    }
+  }
 }
 
 // ---- Start-up and close ------------------------------------------------------------------------
@@ -256,6 +340,7 @@ TEST_F(SettingsTest, UnstorableTextIsRefusedAndLeavesTheFileAlone) {
       {"Main", "FileName", std::string("a\0b", 3)},
       {"Main", "FileName", "abc\r"},
       {"Main", "FileName", "\r"},
+      {"Main", "FileName", "carriage\rreturn"},
       {"Ma]in", "Key", "v"},
       {"Main", "K=ey", "v"},
       {"Main", " ", "v"},
