@@ -2,17 +2,23 @@
 
 #include "shell/durable_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
+#include <ctime>
 #include <string_view>
 
 namespace tavrin {
 
 namespace {
+
+constexpr char kTemporarySuffix[] = ".tmp";
+constexpr time_t kStaleSeconds = 10;
 
 class FileHandle {
  public:
@@ -95,17 +101,62 @@ void SyncDirectory(const std::string& dir) {
   if (handle.Valid()) ::fsync(handle.Get());
 }
 
+// A temporary file is ".<name>.<writer's pid>.<n>.tmp" beside the file <name>.
+std::string TemporaryName(const std::string& base, pid_t pid, unsigned n) {
+  return "." + base + "." + std::to_string(pid) + "." + std::to_string(n) + kTemporarySuffix;
+}
+
+// The writer's pid in a temporary file's name for the file `base`, or 0 for any other name.
+pid_t WriterOfTemporary(std::string_view name, const std::string& base) {
+  auto digits = [&name](std::size_t most) {
+    std::size_t n = 0;
+    while (n < name.size() && n < most && name[n] >= '0' && name[n] <= '9') ++n;
+    std::string_view run = name.substr(0, n);
+    name.remove_prefix(n);
+    return run;
+  };
+  if (!name.starts_with("." + base + ".")) return 0;
+  name.remove_prefix(base.size() + 2);
+  std::string_view pid = digits(9);
+  if (pid.empty() || !name.starts_with('.')) return 0;
+  name.remove_prefix(1);
+  if (digits(10).empty() || name != kTemporarySuffix) return 0;
+  return static_cast<pid_t>(std::stol(std::string(pid)));
+}
+
+// Removes the temporary files of `base` in `dir` that killed writers left behind: our own regular
+// files, unchanged for kStaleSeconds, whose writer process is gone (or is this one, which has no
+// write under way). A writer that is still at work, even one whose process is invisible here,
+// renames its file within moments of making it.
+void RemoveStaleTemporaries(const std::string& dir, const std::string& base) {
+  DIR* folder = ::opendir(dir.c_str());
+  if (!folder) return;
+  const time_t now = ::time(nullptr);
+  while (const struct dirent* entry = ::readdir(folder)) {
+    pid_t writer = WriterOfTemporary(entry->d_name, base);
+    if (writer <= 0) continue;
+    std::string path = dir + "/" + entry->d_name;
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() ||
+        now - st.st_mtime < kStaleSeconds) {
+      continue;
+    }
+    bool running = writer != ::getpid() && (::kill(writer, 0) == 0 || errno == EPERM);
+    if (!running) ::unlink(path.c_str());
+  }
+  ::closedir(folder);
+}
+
 // Writes `content` to a new file beside `target` and renames it over `target`. False when any
 // step fails; the temporary file is then gone and `target` untouched.
 bool ReplaceAtomically(const std::string& target, std::string_view content,
                        const struct stat* oldInfo) {
   static unsigned counter = 0;
   std::string dir = DirectoryOf(target);
-  std::string prefix = dir + "/." + BaseNameOf(target) + "." + std::to_string(::getpid()) + ".";
   std::string temp;
   FileHandle file;
   for (int attempt = 0; attempt < 100 && !file.Valid(); ++attempt) {
-    temp = prefix + std::to_string(counter++) + ".tmp";
+    temp = dir + "/" + TemporaryName(BaseNameOf(target), ::getpid(), counter++);
     file.Reset(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
     if (!file.Valid() && errno != EEXIST) return false;
   }
@@ -186,7 +237,10 @@ bool ReplaceFileDurably(const std::string& path, const FileEdit& edit) {
   }
   std::optional<std::string> content = edit(oldContent);
   if (!content) return false;
-  if (ReplaceAtomically(target, *content, exists ? &oldInfo : nullptr)) return true;
+  if (ReplaceAtomically(target, *content, exists ? &oldInfo : nullptr)) {
+    RemoveStaleTemporaries(DirectoryOf(target), BaseNameOf(target));
+    return true;
+  }
   // The folder allows no new file (or no rename): the file itself is writable, so rewrite it.
   return exists && RewriteInPlace(inPlace.Get(), oldContent, *content);
 }

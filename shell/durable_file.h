@@ -24,8 +24,10 @@ using FileEdit = std::function<std::optional<std::string>(const std::string& old
 // target is replaced; the replacement keeps the old file's permissions (and owner where allowed);
 // a missing file is created with its folders (mode 0700). The new file is synced, then renamed
 // over the old one, then the folder is synced; where the folder refuses, a writable file is
-// rewritten in place. Returns false when the file could not be written, when it exists but is not
-// writable, or when `edit` returned nothing; the file is then as it was.
+// rewritten in place. A replacement by rename also removes the temporary files of this file's
+// name that killed writers left in the folder (see durable_file.cpp). Returns false when the file
+// could not be written, when it exists but is not writable, or when `edit` returned nothing; the
+// file is then as it was.
 bool ReplaceFileDurably(const std::string& path, const FileEdit& edit);
 
 // `path` made absolute against the working folder; unchanged when it is absolute already or the

@@ -44,6 +44,33 @@ TEST_F(SettingsTest, LinkedFileStaysLinkedAndKeepsItsMode) {
   EXPECT_EQ(FolderEntries(dir_), (std::vector<std::string>{"real.ini", "settings.ini"}));
 }
 
+TEST_F(SettingsTest, NextSaveRemovesOnlyStaleTemporaryFilesOfItsOwn) {
+  pid_t gone = ::fork();
+  if (gone == 0) ::_exit(0);
+  ::waitpid(gone, nullptr, 0);
+  const std::string dead = std::to_string(gone);
+  const auto old = fs::file_time_type::clock::now() - std::chrono::minutes(1);
+  // Name, age: only the first is a stale temporary file of settings.ini.
+  const std::vector<std::pair<std::string, bool>> files = {
+      {".settings.ini." + dead + ".0.tmp", true},   // killed writer: removed
+      {".settings.ini." + dead + ".1.tmp", false},  // too fresh: may be in use
+      {".settings.ini.1.0.tmp", true},              // its writer still runs
+      {".settings.ini." + dead + ".0.tmp~", true},  // other names
+      {".other.ini." + dead + ".0.tmp", true},
+      {"settings.ini." + dead + ".0.tmp", true},
+      {".settings.ini.x.0.tmp", true},
+  };
+  for (const auto& [name, stale] : files) {
+    WriteFile(scratch_ / name, "[Main]\n");
+    if (stale) fs::last_write_time(scratch_ / name, old);
+  }
+  SettingsFile(path_).WriteNumber("Main", "Top", 1);
+  std::vector<std::string> expected = {"settings.ini"};
+  for (std::size_t i = 1; i < files.size(); ++i) expected.push_back(files[i].first);
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(FolderEntries(dir_), expected);
+}
+
 // ---- Writes that cannot be done --------------------------------------------------------------
 
 // The exit code of `body` run in a child process (100 + the signal that ended it). With
