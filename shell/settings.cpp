@@ -196,6 +196,8 @@ ShellSettings LoadSettings(const SettingsFile& settings, SettingsWindow& window)
     text = ReadText(settings, t.key);
     if (text.empty()) text = kDefaultStartupTemplates.*t.member;
   }
+  values.Zoom = ReadNumber(settings, keys::kZoom);
+  if (values.Zoom < kMinZoom || values.Zoom > kMaxZoom) values.Zoom = keys::kZoom.fallback;
   return values;
 }
 
@@ -219,6 +221,7 @@ void SaveSettings(SettingsFile& settings, SettingsWindow& window, const ShellSet
     while (!text.empty() && text.back() == '\r') text.pop_back();
     WriteText(settings, t.key, text);
   }
+  WriteNumber(settings, keys::kZoom, values.Zoom);
 }
 
 void SaveSettings(SettingsWindow& window, const ShellSettings& values) {

@@ -153,7 +153,8 @@ TEST_F(SettingsTest, WindowsFileIsReadAndRewrittenWithForeignLinesIntact) {
             "[Html]\r\nOuterHead=<body bgcolor=\"#ffffff\">\r\n"
             "OuterFoot=</body></html>\r\nInnerHead=<p>\r\nInnerFoot=</p>\r\n"
             "[Main]\r\nHeight=1\r\n"
-            "[Extra]\r\nKey=Value with trailing blanks   \r\n");
+            "[Extra]\r\nKey=Value with trailing blanks   \r\n"
+            "[View]\r\nZoom=100\r\n");
 }
 
 TEST_F(SettingsTest, LineLayoutOfTheFileIsKept) {
@@ -286,7 +287,7 @@ TEST_F(SettingsTest, FirstRunReadsDefaultsAndItsCloseCreatesAllKeysInOrder) {
             "[Main]\nMaximized=1\nTop=-7\nLeft=-8\nWidth=640\nHeight=480\nButtonHeight=50\n"
             "ButtonWidth=80\nFileName=\n"
             "[HTML]\nOuterHead=<html><head><title>Tavrin</title></head><body>\n"
-            "OuterFoot=</body></html>\nInnerHead=<p>\nInnerFoot=</p>\n");
+            "OuterFoot=</body></html>\nInnerHead=<p>\nInnerFoot=</p>\n[View]\nZoom=100\n");
   struct stat st;
   ASSERT_EQ(::stat((configHome_ + "/tavrin").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0700u);
@@ -358,6 +359,23 @@ TEST_F(SettingsTest, UnstorableTextIsRefusedAndLeavesTheFileAlone) {
   SaveSettings(settings, window, values);
   EXPECT_EQ(settings.ReadText("Main", "FileName", "-"), "");
   EXPECT_EQ(settings.ReadText("HTML", "InnerHead", "-"), "<p>");
+}
+
+TEST_F(SettingsTest, ZoomRoundTripsAndAnUnusableOneIsOneHundred) {
+  SettingsFile settings(path_);
+  FakeWindow window;
+  ShellSettings values = LoadSettings(settings, window);
+  EXPECT_EQ(values.Zoom, 100);
+  values.Zoom = 30;
+  SaveSettings(settings, window, values);
+  EXPECT_TRUE(ReadFile(path_).ends_with("InnerFoot=</p>\n[View]\nZoom=30\n"));
+  EXPECT_EQ(LoadSettings(settings, window).Zoom, 30);
+  for (const char* bad : {"29", "301", "big", "", "-100"}) {
+    settings.WriteText("View", "Zoom", bad);
+    EXPECT_EQ(LoadSettings(settings, window).Zoom, 100) << bad;
+  }
+  settings.WriteText("View", "Zoom", "300");
+  EXPECT_EQ(LoadSettings(settings, window).Zoom, 300);
 }
 
 // ---- Where the file lies -----------------------------------------------------------------------
