@@ -125,12 +125,15 @@ std::size_t TextEnd(std::string_view text) {
   return std::min(text.find('\x1A'), text.size());
 }
 
-// A value that a read would trim or unquote is written inside double quotes, so that it reads back.
-bool NeedsQuotes(std::string_view value) {
-  if (value.empty()) return false;
-  if (IsBlank(value.front()) || IsBlank(value.back())) return true;
+// True when `value` begins and ends with the same quotation mark, which a read removes.
+bool IsQuoted(std::string_view value) {
   return value.size() >= 2 && value.front() == value.back() &&
          (value.front() == '"' || value.front() == '\'');
+}
+
+// A value that a read would trim or unquote is written inside double quotes, so that it reads back.
+bool NeedsQuotes(std::string_view value) {
+  return !value.empty() && (IsBlank(value.front()) || IsBlank(value.back()) || IsQuoted(value));
 }
 
 }  // namespace
@@ -162,11 +165,7 @@ std::optional<std::string_view> FindValue(std::string_view text, std::string_vie
 
 std::string_view ValueOf(std::string_view raw) {
   std::string_view value = TrimBlanks(raw.substr(0, raw.find('\0')));
-  if (value.size() >= 2 && value.front() == value.back() &&
-      (value.front() == '"' || value.front() == '\'')) {
-    value = value.substr(1, value.size() - 2);
-  }
-  return value;
+  return IsQuoted(value) ? value.substr(1, value.size() - 2) : value;
 }
 
 std::string_view CutValue(std::string_view value, bool wholeUtf8) {
@@ -179,6 +178,7 @@ std::string_view CutValue(std::string_view value, bool wholeUtf8) {
   while (wholeUtf8 && cut > kMaxValueBytes - 3 && continues(cut)) --cut;
   return value.substr(0, cut);
 }
+
 std::string WithValue(std::string_view text, std::string_view section, std::string_view key,
                       std::string_view value) {
   std::string_view tail = text.substr(TextEnd(text));
