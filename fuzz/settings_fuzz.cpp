@@ -1,12 +1,13 @@
 // Fuzz target: a settings file of arbitrary bytes. Every one of the twelve keys is read, the
 // reads are compared with a reading of the file made here, then new values are written, and
 // every value must read back unchanged while every line that the program does not own keeps
-// its bytes.
+// its bytes (its characters, in a UTF-16 file, which must stay UTF-16).
 //
 // Input layout: the file's bytes, then a zero byte, then the material that the new values are
 // made from (no zero byte: the whole input is both). An empty file part means no file at all.
 #include <stdlib.h>
 
+#include <algorithm>
 #include <array>
 #include <climits>
 #include <cstdint>
@@ -16,6 +17,7 @@
 
 #include "engine/text.h"
 #include "fuzz_support.h"
+#include "shell/ini_encoding.h"
 #include "shell/settings.h"
 
 namespace tavrin::fuzz {
@@ -49,20 +51,23 @@ constexpr std::array<Key, 12> kKeys = {{
 
 struct FileLine {
   std::string raw;      // the line's bytes with its line end
-  std::string content;  // without the LF and one CR before it (or a CR that ends the file)
-  bool terminated;      // ends in LF
+  std::string content;  // without its line end: CR LF, LF or CR
+  bool terminated;      // has a line end
 };
 
-std::vector<FileLine> LinesOf(const std::string& text) {
+// The lines of a decoded text, which ends at its first Ctrl+Z.
+std::vector<FileLine> LinesOf(const std::string& whole) {
+  const std::string text = whole.substr(0, whole.find('\x1A'));
   std::vector<FileLine> lines;
   std::size_t pos = 0;
   while (pos < text.size()) {
-    std::size_t lf = text.find('\n', pos);
-    std::size_t end = lf == std::string::npos ? text.size() : lf + 1;
-    FileLine line{text.substr(pos, end - pos), "", lf != std::string::npos};
-    line.content = line.raw;
-    if (line.terminated) line.content.pop_back();
-    if (!line.content.empty() && line.content.back() == '\r') line.content.pop_back();
+    std::size_t br = text.find_first_of("\r\n", pos);
+    std::size_t end = br == std::string::npos ? text.size() : br + 1;
+    if (br != std::string::npos && text[br] == '\r' && end < text.size() && text[end] == '\n') {
+      ++end;
+    }
+    FileLine line{text.substr(pos, end - pos), "", br != std::string::npos};
+    line.content = text.substr(pos, (br == std::string::npos ? text.size() : br) - pos);
     lines.push_back(line);
     pos = end;
   }
@@ -148,13 +153,23 @@ Owned FindOwned(const std::vector<FileLine>& lines) {
   return owned;
 }
 
-// The value that a read of key k should give, or false when the key is not in the file.
-bool StoredValue(const std::vector<FileLine>& lines, const Owned& owned, int k,
+// The value that a read of key k should give, or false when the key is not in the file: trimmed
+// of blanks, then of one pair of quotes, cut to 2047 bytes (to whole characters for UTF-16).
+bool StoredValue(const std::vector<FileLine>& lines, const Owned& owned, int k, bool utf16,
                  std::string& value) {
   if (owned.keyLine[k] < 0) return false;
   const FileLine& line = lines[owned.keyLine[k]];
-  value = line.content.substr(Parse(line, owned.keyLine[k] == 0).valueAt);
-  value = value.substr(0, value.find('\0')).substr(0, 2047);
+  value = Trimmed(line.content.substr(Parse(line, owned.keyLine[k] == 0).valueAt));
+  value = Trimmed(value.substr(0, value.find('\0')));
+  if (value.size() >= 2 && value.front() == value.back() &&
+      (value.front() == '"' || value.front() == '\'')) {
+    value = value.substr(1, value.size() - 2);
+  }
+  if (value.size() > 2047) {
+    std::size_t cut = 2047;
+    while (utf16 && cut > 2044 && (static_cast<unsigned char>(value[cut]) & 0xC0) == 0x80) --cut;
+    value.resize(cut);
+  }
   return true;
 }
 
@@ -207,7 +222,7 @@ Values MakeValues(std::string_view material) {
   for (char c : material) {
     if (c == '\n') {
       pieces.emplace_back();
-    } else if (c != '\r' && c != '\0') {
+    } else if (c != '\r' && c != '\0' && c != '\x1A') {
       pieces.back() += c;
     }
   }
@@ -256,12 +271,14 @@ const std::string& SettingsPath() {
 }
 
 void CheckReads(const SettingsFile& settings, const std::string& original) {
-  std::vector<FileLine> lines = LinesOf(original);
+  const ini::DecodedFile file = ini::DecodeFile(original);
+  const bool utf16 = file.encoding != ini::Encoding::kBytes;
+  std::vector<FileLine> lines = LinesOf(file.text);
   Owned owned = FindOwned(lines);
   for (int k = 0; k < 12; ++k) {
     const Key& key = kKeys[k];
     std::string stored;
-    bool present = StoredValue(lines, owned, k, stored);
+    bool present = StoredValue(lines, owned, k, utf16, stored);
     std::string text = settings.ReadText(key.section, key.name, "<default>");
     FUZZ_CHECK(text == (present ? stored : "<default>"),
                std::string(key.name) + " read " + Escaped(text) + ", stored " + Escaped(stored));
@@ -280,7 +297,17 @@ void CheckReads(const SettingsFile& settings, const std::string& original) {
   }
 }
 
-void CheckForeignLines(const std::string& before, const std::string& after) {
+void CheckForeignLines(const std::string& beforeBytes, const std::string& afterBytes) {
+  const ini::DecodedFile oldFile = ini::DecodeFile(beforeBytes);
+  const ini::DecodedFile newFile = ini::DecodeFile(afterBytes);
+  FUZZ_CHECK(beforeBytes.empty() || newFile.encoding == oldFile.encoding, "the encoding changed");
+  FUZZ_CHECK(newFile.oddByte == oldFile.oddByte, "the odd byte changed");
+  const std::string& before = oldFile.text;
+  const std::string& after = newFile.text;
+  // What follows a Ctrl+Z is no part of the text, and stays.
+  FUZZ_CHECK(before.substr(std::min(before.find('\x1A'), before.size())) ==
+                 after.substr(std::min(after.find('\x1A'), after.size())),
+             "the bytes after Ctrl+Z changed");
   std::vector<FileLine> oldLines = LinesOf(before), newLines = LinesOf(after);
   Owned oldOwned = FindOwned(oldLines), newOwned = FindOwned(newLines);
   for (int k = 0; k < 12; ++k) {
@@ -308,9 +335,12 @@ void CheckForeignLines(const std::string& before, const std::string& after) {
   for (std::size_t j = 0; j < oldForeign.size(); ++j) {
     const FileLine& was = oldLines[oldForeign[j]];
     const FileLine& now = newLines[newForeign[j]];
-    // Only a last line without a line end may gain one, when something is written after it.
-    bool same = now.raw == was.raw || (!was.terminated && now.raw.starts_with(was.raw) &&
-                                       now.terminated && now.raw.size() - was.raw.size() <= 2);
+    // Only a last line without a line end may gain one (or a last lone CR its LF), when
+    // something is written after it.
+    bool same = now.raw == was.raw ||
+                (!was.terminated && now.raw.starts_with(was.raw) && now.terminated &&
+                 now.raw.size() - was.raw.size() <= 2) ||
+                (was.raw.ends_with('\r') && now.raw == was.raw + "\n");
     FUZZ_CHECK(same && now.content == was.content,
                "foreign line " + Escaped(was.raw) + " became " + Escaped(now.raw));
   }
@@ -324,7 +354,8 @@ void CheckForeignLines(const std::string& before, const std::string& after) {
     std::string wasEnd = was.raw.substr(was.content.size());
     std::string nowEnd = now.raw.substr(now.content.size());
     FUZZ_CHECK(now.raw.compare(0, at, was.raw, 0, at) == 0 &&
-                   (nowEnd == wasEnd || (!was.terminated && nowEnd.starts_with(wasEnd))),
+                   (nowEnd == wasEnd || (!was.terminated && nowEnd.starts_with(wasEnd)) ||
+                    (wasEnd == "\r" && nowEnd == "\r\n")),
                "key line " + Escaped(was.raw) + " became " + Escaped(now.raw));
   }
 }

@@ -11,13 +11,45 @@
 
 namespace tavrin {
 
+// One key of the settings file: its section, its name, and what a read of a number or flag gives
+// when the key is missing or unreadable (texts default to empty).
+struct SettingsKey {
+  const char* section;
+  const char* name;
+  int32_t fallback;
+};
+
+// The keys, each named here and nowhere else.
+namespace keys {
+inline constexpr SettingsKey kMaximized{"Main", "Maximized", 0};
+inline constexpr SettingsKey kTop{"Main", "Top", 0};
+inline constexpr SettingsKey kLeft{"Main", "Left", 0};
+inline constexpr SettingsKey kWidth{"Main", "Width", 400};
+inline constexpr SettingsKey kHeight{"Main", "Height", 300};
+inline constexpr SettingsKey kButtonHeight{"Main", "ButtonHeight", 46};
+inline constexpr SettingsKey kButtonWidth{"Main", "ButtonWidth", 75};
+inline constexpr SettingsKey kFileName{"Main", "FileName", 0};
+inline constexpr SettingsKey kOuterHead{"HTML", "OuterHead", 0};
+inline constexpr SettingsKey kOuterFoot{"HTML", "OuterFoot", 0};
+inline constexpr SettingsKey kInnerHead{"HTML", "InnerHead", 0};
+inline constexpr SettingsKey kInnerFoot{"HTML", "InnerFoot", 0};
+// The page zoom in percent, in a section of its own after the twelve keys above.
+inline constexpr SettingsKey kZoom{"View", "Zoom", 100};
+}  // namespace keys
+
 // What the settings file feeds into the main window for the whole run.
 struct ShellSettings {
   int32_t ButtonHeight = 0;
   int32_t ButtonWidth = 0;
   std::string FileName;
   StartupTemplates Templates;
+  // The page zoom in percent, kMinZoom to kMaxZoom.
+  int32_t Zoom = keys::kZoom.fallback;
 };
+
+// The range of the page zoom; a stored zoom outside it reads as 100.
+inline constexpr int32_t kMinZoom = 30;
+inline constexpr int32_t kMaxZoom = 300;
 
 // The parts of the main window that the settings file reads and writes.
 class SettingsWindow {
@@ -90,13 +122,14 @@ void LoadWindowPlacement(const SettingsFile& settings, SettingsWindow& window);
 void SaveWindowPlacement(SettingsFile& settings, SettingsWindow& window);
 
 // The start-up read from OpenSettingsFile(): placement, button size, FileName, templates with
-// their defaults applied. Never throws.
+// their defaults applied, and Zoom (100 when missing, unreadable or outside kMinZoom..kMaxZoom).
+// Never throws.
 ShellSettings LoadSettings(SettingsWindow& window);
 // The same from `settings`.
 ShellSettings LoadSettings(const SettingsFile& settings, SettingsWindow& window);
-// The write at close to OpenSettingsFile(), all twelve keys in their order. Throws the Error of
-// the first write that fails; the writes before it stay done. A FileName holding a line feed or a
-// zero byte cannot be stored and is written as empty.
+// The write at close to OpenSettingsFile(): all twelve keys in their order, then Zoom as given.
+// Throws the Error of the first write that fails; the writes before it stay done. A FileName
+// holding a line break, a zero byte or a Ctrl+Z cannot be stored and is written as empty.
 void SaveSettings(SettingsWindow& window, const ShellSettings& values);
 // The same to `settings`.
 void SaveSettings(SettingsFile& settings, SettingsWindow& window, const ShellSettings& values);

@@ -1,119 +1,20 @@
 #include "shell/settings.h"
 
-#include <grp.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <algorithm>
-#include <chrono>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <functional>
-#include <random>
-#include <set>
-#include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "engine/text.h"
-#include "settings_writer.h"
+#include "settings_test_support.h"
 
 namespace tavrin {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream buffer;
-  buffer << in.rdbuf();
-  return buffer.str();
-}
-
-void WriteBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
-
-std::vector<std::string> FolderEntries(const std::string& dir) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-// A main window without a display. Restore() leaves the maximized state, as the real one does.
-class FakeWindow : public SettingsWindow {
- public:
-  struct Rect {
-    int32_t top, left, width, height;
-  };
-  Rect normal{-7, -8, 640, 480};
-  Rect maximizedRect{0, 0, 1920, 1080};
-  bool maximized = false;
-  int setMaximizedCalls = 0;
-  std::function<void()> onRestore;
-
-  const Rect& Shown() const { return maximized ? maximizedRect : normal; }
-  int32_t Top() const override { return Shown().top; }
-  int32_t Left() const override { return Shown().left; }
-  int32_t Width() const override { return Shown().width; }
-  int32_t Height() const override { return Shown().height; }
-  bool IsMaximized() const override { return maximized; }
-  void SetTop(int32_t v) override { normal.top = v; }
-  void SetLeft(int32_t v) override { normal.left = v; }
-  void SetWidth(int32_t v) override { normal.width = v; }
-  void SetHeight(int32_t v) override { normal.height = v; }
-  void SetMaximized() override {
-    maximized = true;
-    ++setMaximizedCalls;
-  }
-  void Restore() override {
-    maximized = false;
-    if (onRestore) onRestore();
-  }
-  int32_t OpenButtonHeight() const override { return 50; }
-  int32_t OpenButtonWidth() const override { return 80; }
-};
-
-class SettingsTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/tavrin-settings-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    ::chmod(dir_.c_str(), 0755);  // a child running as another user must reach the files
-    configHome_ = dir_ + "/config";
-    ::setenv("XDG_CONFIG_HOME", configHome_.c_str(), 1);
-    path_ = dir_ + "/settings.ini";
-  }
-  void TearDown() override {
-    for (const auto& entry : fs::recursive_directory_iterator(dir_)) {
-      if (entry.is_directory() && !entry.is_symlink()) ::chmod(entry.path().c_str(), 0755);
-    }
-    fs::remove_all(dir_);
-    ::unsetenv("XDG_CONFIG_HOME");
-  }
-
-  std::string dir_;
-  std::string configHome_;
-  std::string path_;
-};
-
-// 0 when writing Top=9 to `path` raised the error naming `path`, 1 when it was written.
-int TryWrite(const std::string& path) {
-  try {
-    SettingsFile(path).WriteNumber("Main", "Top", 9);
-    return 1;
-  } catch (const Error& e) {
-    return std::string(e.what()) == path + " に書き込めません" ? 0 : 2;
-  }
-}
+using namespace settings_testing;
 
 // ---- Values ------------------------------------------------------------------------------------
 
@@ -121,9 +22,9 @@ TEST_F(SettingsTest, EveryKindOfValueReadsBackAsWritten) {
   std::string highBytes;
   for (int b = 0x80; b <= 0xFF; ++b) highBytes += static_cast<char>(b);
   const std::vector<std::string> values = {
-      "",        "  blanks around  ",    "\t tab", "\"quoted\"",
-      "a=b==c=", "; not a comment",      "[Main]", "carriage\rreturn",
-      highBytes, std::string(2047, 'v'),
+      "",           "  blanks around  ", "\t tab",
+      "\"quoted\"", "a=b==c=",           "; not a comment",
+      "[Main]",     highBytes,           std::string(2047, 'v'),
   };
   SettingsFile settings(path_);
   const int n = static_cast<int>(values.size());
@@ -138,18 +39,18 @@ TEST_F(SettingsTest, EveryKindOfValueReadsBackAsWritten) {
     EXPECT_EQ(settings.ReadText("HTML", "Key" + std::to_string(i), "-"), values[n - 1 - i]) << i;
     EXPECT_EQ(settings.ReadText("Main", "Key" + std::to_string(i), "-"), values[i]) << i;
   }
-  std::string text = ReadBytes(path_);
+  std::string text = ReadFile(path_);
   EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2 + 2 * n);
 
   // 2048 bytes are stored whole, read cut to 2047, and a close writes them back cut.
   std::string long2048 = std::string(2047, 'a') + "b";
   settings.WriteText("HTML", "OuterHead", long2048);
-  EXPECT_NE(ReadBytes(path_).find("=" + long2048 + "\n"), std::string::npos);
+  EXPECT_NE(ReadFile(path_).find("=" + long2048 + "\n"), std::string::npos);
   FakeWindow window;
   ShellSettings loaded = LoadSettings(settings, window);
   EXPECT_EQ(loaded.Templates.OuterHead, std::string(2047, 'a'));
   SaveSettings(settings, window, loaded);
-  EXPECT_EQ(ReadBytes(path_).find(long2048), std::string::npos);
+  EXPECT_EQ(ReadFile(path_).find(long2048), std::string::npos);
 }
 
 TEST_F(SettingsTest, NumbersAndFlags) {
@@ -159,7 +60,7 @@ TEST_F(SettingsTest, NumbersAndFlags) {
   settings.WriteNumber("Main", "Max", INT32_MAX);
   settings.WriteFlag("Main", "Yes", true);
   settings.WriteFlag("Main", "No", false);
-  EXPECT_EQ(ReadBytes(path_), "[Main]\nMin=-2147483648\nZero=0\nMax=2147483647\nYes=1\nNo=0\n");
+  EXPECT_EQ(ReadFile(path_), "[Main]\nMin=-2147483648\nZero=0\nMax=2147483647\nYes=1\nNo=0\n");
 
   const std::vector<std::pair<std::string, int32_t>> numbers = {{"0x10", 16},
                                                                 {"$10", 16},
@@ -212,23 +113,23 @@ TEST_F(SettingsTest, NumbersAndFlags) {
 // ---- Files written elsewhere -----------------------------------------------------------------
 
 TEST_F(SettingsTest, WindowsFileIsReadAndRewrittenWithForeignLinesIntact) {
-  WriteBytes(path_,
-             "; Written by hand\r\n"
-             "[other]\r\ntop=999\r\n\r\n"
-             "[ main ]\r\n"
-             "TOP=12\r\n"
-             "  left  = -5\r\n"
-             "Width=0x320\r\n"
-             "filename=C:\\Decks\\\x93\xfa\x96\x7b.txt\r\n"
-             "Unknown line without equals\r\n"
-             "; trailing comment of main\r\n\r\n"
-             "[Html]\r\nOuterHead=<body bgcolor=\"#ffffff\">\r\n"
-             "[Main]\r\nHeight=1\r\n"
-             "[Extra]\r\nKey=Value with trailing blanks   \r\n");
+  WriteFile(path_,
+            "; Written by hand\r\n"
+            "[other]\r\ntop=999\r\n\r\n"
+            "[ main ]\r\n"
+            "TOP=12\r\n"
+            "  left  = -5\r\n"
+            "Width=0x320\r\n"
+            "filename=C:\\Decks\\\x93\xfa\x96\x7b.txt\r\n"
+            "Unknown line without equals\r\n"
+            "; trailing comment of main\r\n\r\n"
+            "[Html]\r\nOuterHead=<body bgcolor=\"#ffffff\">\r\n"
+            "[Main]\r\nHeight=1\r\n"
+            "[Extra]\r\nKey=Value with trailing blanks   \r\n");
   SettingsFile settings(path_);
   EXPECT_EQ(settings.ReadNumber("MAIN", "left", 0), -5);
   EXPECT_EQ(settings.ReadText("Main", "FileName", ""), "C:\\Decks\\\x93\xfa\x96\x7b.txt");
-  EXPECT_EQ(settings.ReadText("Extra", "Key", ""), "Value with trailing blanks   ");
+  EXPECT_EQ(settings.ReadText("Extra", "Key", ""), "Value with trailing blanks");
 
   FakeWindow window;
   ShellSettings values = LoadSettings(settings, window);
@@ -238,7 +139,7 @@ TEST_F(SettingsTest, WindowsFileIsReadAndRewrittenWithForeignLinesIntact) {
   EXPECT_EQ(values.Templates.OuterHead, "<body bgcolor=\"#ffffff\">");
   values.FileName = "/decks/new.txt";
   SaveSettings(settings, window, values);
-  EXPECT_EQ(ReadBytes(path_),
+  EXPECT_EQ(ReadFile(path_),
             "; Written by hand\r\n"
             "[other]\r\ntop=999\r\n\r\n"
             "[ main ]\r\n"
@@ -252,7 +153,8 @@ TEST_F(SettingsTest, WindowsFileIsReadAndRewrittenWithForeignLinesIntact) {
             "[Html]\r\nOuterHead=<body bgcolor=\"#ffffff\">\r\n"
             "OuterFoot=</body></html>\r\nInnerHead=<p>\r\nInnerFoot=</p>\r\n"
             "[Main]\r\nHeight=1\r\n"
-            "[Extra]\r\nKey=Value with trailing blanks   \r\n");
+            "[Extra]\r\nKey=Value with trailing blanks   \r\n"
+            "[View]\r\nZoom=100\r\n");
 }
 
 TEST_F(SettingsTest, LineLayoutOfTheFileIsKept) {
@@ -265,12 +167,96 @@ TEST_F(SettingsTest, LineLayoutOfTheFileIsKept) {
       {"[Main]\r\nLeft=a b \r\n[HTML]\n", "[Main]\r\nLeft=2\r\n[HTML]\n"},
   };
   for (const auto& [before, after] : cases) {
-    WriteBytes(path_, before);
+    WriteFile(path_, before);
     settings.WriteNumber("Main", "Left", 2);
-    EXPECT_EQ(ReadBytes(path_), after);
+    EXPECT_EQ(ReadFile(path_), after);
   }
-  WriteBytes(path_, "\xEF\xBB\xBF[Main]\r\nFileName=a b \r\n");
-  EXPECT_EQ(settings.ReadText("Main", "FileName", ""), "a b ");
+  WriteFile(path_, "\xEF\xBB\xBF[Main]\r\nFileName=a b \r\n");
+  EXPECT_EQ(settings.ReadText("Main", "FileName", ""), "a b");
+}
+
+// `text` as UTF-16 with its byte-order mark.
+std::string Utf16(std::u16string_view text, bool little) {
+  std::string out = little ? "\xFF\xFE" : "\xFE\xFF";
+  for (char16_t c : text) {
+    char low = static_cast<char>(c & 0xFF), high = static_cast<char>(c >> 8);
+    out.append({little ? low : high, little ? high : low});
+  }
+  return out;
+}
+
+TEST_F(SettingsTest, FilesWrittenOnWindowsReadAsThere) {
+  struct Case {
+    std::string file, key, expected;
+  };
+  const std::vector<Case> cases = {
+      {"[Main]\nWidth=702 \n", "Width", "702"},
+      {"[Main]\nWidth = \"702\" \n", "Width", "702"},
+      {"[Main]\nFileName = /home/me/decks/words.txt\n", "FileName", "/home/me/decks/words.txt"},
+      {"[Main]\nFileName=\t a b \t\n", "FileName", "a b"},
+      {"[Main]\nFileName=\"/home/me/My Decks/words.txt\"\n", "FileName",
+       "/home/me/My Decks/words.txt"},
+      {"[Main]\nFileName=' quoted '\n", "FileName", " quoted "},
+      {"[Main]\nFileName=\"\"\n", "FileName", ""},
+      {"[Main]\nFileName=   \n", "FileName", ""},
+      {"[Main]\nFileName=\"\n", "FileName", "\""},
+      {"[Main]\nFileName=\"mixed'\n", "FileName", "\"mixed'"},
+      {"[Main]\nFileName=\"\"x\"\"\n", "FileName", "\"x\""},
+      {"  [ main ]  \r\n  FILENAME  =x\r\n", "FileName", "x"},
+      {"[Main]\rTop=5\rFileName=cr\r", "FileName", "cr"},
+      {"[Main]\r\nTop=5\r\n\x1A[Main]\r\nFileName=after\r\n", "FileName", "-"},
+      {"[Main]\r\nFileName=before\x1A\r\n", "FileName", "before"},
+      {Utf16(u"[Main]\r\nFileName = \"C:\\\u65E5\u672C\U0001F600.txt\" \r\n", true), "FileName",
+       "C:\\\xE6\x97\xA5\xE6\x9C\xAC\xF0\x9F\x98\x80.txt"},
+      {Utf16(u"[Main]\rWidth=702\r\x1A[Main]\r\n", false), "Width", "702"},
+      // A cut through a character drops it whole.
+      {Utf16(u"[Main]\nFileName=\"" + std::u16string(2046, u'a') + u"\u00E9\"", true), "FileName",
+       std::string(2046, 'a')},
+  };
+  for (const Case& c : cases) {
+    WriteFile(path_, c.file);
+    EXPECT_EQ(SettingsFile(path_).ReadText("Main", c.key, "-"), c.expected) << c.file;
+  }
+  WriteFile(path_, "[Main]\nWidth = \"702\" \nMaximized=1 \n[HTML]\nOuterHead=\"\"\n");
+  FakeWindow window;
+  ShellSettings values = LoadSettings(SettingsFile(path_), window);
+  EXPECT_EQ(window.normal.width, 702);
+  EXPECT_TRUE(window.maximized);
+  EXPECT_EQ(values.Templates.OuterHead, kDefaultStartupTemplates.OuterHead);
+}
+
+TEST_F(SettingsTest, ValuesWithBlanksOrQuotesRoundTripInEachEncoding) {
+  ShellSettings values;
+  values.FileName = " /home/me/My Decks/\xE6\x97\xA5\xE6\x9C\xAC.txt\t";
+  values.Templates = {"\"<html>\"", "'</html>'", " <div class=\"card\"> ", "\"\""};
+  const std::vector<std::string> files = {
+      "", "[Main]\r\nFileName=old\r\n; kept\r\n",
+      Utf16(u"; \u65E5\u672C\r\n[Main]\r\nFileName=old\r\n", true),
+      Utf16(u"; \u65E5\u672C\r\n", false)};
+  for (const std::string& before : files) {
+    WriteFile(path_, before);
+    SettingsFile settings(path_);
+    FakeWindow window;
+    SaveSettings(settings, window, values);
+    ShellSettings read = LoadSettings(settings, window);
+    EXPECT_EQ(read.FileName, values.FileName) << before;
+    EXPECT_EQ(read.Templates.OuterHead, values.Templates.OuterHead);
+    EXPECT_EQ(read.Templates.OuterFoot, values.Templates.OuterFoot);
+    EXPECT_EQ(read.Templates.InnerHead, values.Templates.InnerHead);
+    EXPECT_EQ(read.Templates.InnerFoot, values.Templates.InnerFoot);
+    // A value that reads back changed is quoted; a UTF-16 file stays UTF-16, its lines kept.
+    const std::string after = ReadFile(path_);
+    if (before.starts_with("[Main]")) {
+      EXPECT_TRUE(after.starts_with("[Main]\r\nFileName=\"" + values.FileName + "\"\r\n")) << after;
+      EXPECT_NE(after.find("\r\n; kept\r\n"), std::string::npos);
+    } else if (!before.empty()) {
+      const bool little = before[0] == '\xFF';
+      EXPECT_TRUE(after.starts_with(Utf16(u"; \u65E5\u672C\r\n[Main]\r\n", little)));
+      std::string line = Utf16(u"FileName=\" /home/me/My Decks/\u65E5\u672C.txt\t\"\r\n", little);
+      EXPECT_NE(after.find(line.substr(2)), std::string::npos);
+      EXPECT_EQ(after.size() % 2, 0u);
+    }
+  }
 }
 
 // ---- Start-up and close ------------------------------------------------------------------------
@@ -297,11 +283,11 @@ TEST_F(SettingsTest, FirstRunReadsDefaultsAndItsCloseCreatesAllKeysInOrder) {
   };
   SaveSettings(window, values);
   EXPECT_EQ(atRestore, "1-");
-  EXPECT_EQ(ReadBytes(path),
+  EXPECT_EQ(ReadFile(path),
             "[Main]\nMaximized=1\nTop=-7\nLeft=-8\nWidth=640\nHeight=480\nButtonHeight=50\n"
             "ButtonWidth=80\nFileName=\n"
             "[HTML]\nOuterHead=<html><head><title>Tavrin</title></head><body>\n"
-            "OuterFoot=</body></html>\nInnerHead=<p>\nInnerFoot=</p>\n");
+            "OuterFoot=</body></html>\nInnerHead=<p>\nInnerFoot=</p>\n[View]\nZoom=100\n");
   struct stat st;
   ASSERT_EQ(::stat((configHome_ + "/tavrin").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0700u);
@@ -316,7 +302,7 @@ TEST_F(SettingsTest, FirstRunReadsDefaultsAndItsCloseCreatesAllKeysInOrder) {
 
 TEST_F(SettingsTest, PlacementIsReadOnlyWhenTheFileExists) {
   SettingsFile settings(path_);
-  WriteBytes(path_, "[HTML]\nInnerHead=<div>\n");
+  WriteFile(path_, "[HTML]\nInnerHead=<div>\n");
   FakeWindow window;
   LoadWindowPlacement(settings, window);
   EXPECT_EQ(window.normal.top, 0);
@@ -325,7 +311,7 @@ TEST_F(SettingsTest, PlacementIsReadOnlyWhenTheFileExists) {
   EXPECT_EQ(window.normal.height, 300);
   EXPECT_EQ(window.setMaximizedCalls, 0);
 
-  WriteBytes(path_, "[Main]\nTop=0x10\nLeft=$10\nWidth=16px\nMaximized=2\n");
+  WriteFile(path_, "[Main]\nTop=0x10\nLeft=$10\nWidth=16px\nMaximized=2\n");
   FakeWindow other;
   LoadWindowPlacement(settings, other);
   EXPECT_EQ(other.normal.top, 16);
@@ -335,7 +321,7 @@ TEST_F(SettingsTest, PlacementIsReadOnlyWhenTheFileExists) {
 }
 
 TEST_F(SettingsTest, EmptyTemplateComesBackAsItsDefaultAndIsWrittenSo) {
-  WriteBytes(path_, "[HTML]\nOuterHead=\nInnerFoot=</p></div>\n");
+  WriteFile(path_, "[HTML]\nOuterHead=\nInnerFoot=</p></div>\n");
   SettingsFile settings(path_);
   FakeWindow window;
   ShellSettings values = LoadSettings(settings, window);
@@ -343,18 +329,19 @@ TEST_F(SettingsTest, EmptyTemplateComesBackAsItsDefaultAndIsWrittenSo) {
   EXPECT_EQ(values.Templates.InnerFoot, "</p></div>");
   SaveSettings(settings, window, values);
   EXPECT_EQ(settings.ReadText("HTML", "OuterHead", ""), kDefaultStartupTemplates.OuterHead);
-  EXPECT_NE(ReadBytes(path_).find("\nFileName=\n"), std::string::npos);
+  EXPECT_NE(ReadFile(path_).find("\nFileName=\n"), std::string::npos);
 }
 
 TEST_F(SettingsTest, UnstorableTextIsRefusedAndLeavesTheFileAlone) {
   SettingsFile settings(path_);
   settings.WriteText("Main", "FileName", "before");
-  const std::string before = ReadBytes(path_);
+  const std::string before = ReadFile(path_);
   const std::vector<std::vector<std::string>> refused = {
       {"Main", "FileName", "a\n[Main]\nTop=9"},
       {"Main", "FileName", std::string("a\0b", 3)},
       {"Main", "FileName", "abc\r"},
       {"Main", "FileName", "\r"},
+      {"Main", "FileName", "carriage\rreturn"},
       {"Ma]in", "Key", "v"},
       {"Main", "K=ey", "v"},
       {"Main", " ", "v"},
@@ -362,7 +349,7 @@ TEST_F(SettingsTest, UnstorableTextIsRefusedAndLeavesTheFileAlone) {
   for (const auto& r : refused) {
     EXPECT_THROW(settings.WriteText(r[0], r[1], r[2]), Error) << r[0] << " " << r[1];
   }
-  EXPECT_EQ(ReadBytes(path_), before);
+  EXPECT_EQ(ReadFile(path_), before);
 
   // A file name that cannot be stored is forgotten rather than blocking every close.
   FakeWindow window;
@@ -374,108 +361,21 @@ TEST_F(SettingsTest, UnstorableTextIsRefusedAndLeavesTheFileAlone) {
   EXPECT_EQ(settings.ReadText("HTML", "InnerHead", "-"), "<p>");
 }
 
-TEST_F(SettingsTest, LinkedFileStaysLinkedAndKeepsItsMode) {
-  std::string target = dir_ + "/real.ini";
-  WriteBytes(target, "[Main]\nTop=1\n");
-  ::chmod(target.c_str(), 0640);
-  fs::create_symlink(target, path_);
-  SettingsFile(path_).WriteNumber("Main", "Top", 2);
-  EXPECT_TRUE(fs::is_symlink(path_));
-  EXPECT_EQ(ReadBytes(target), "[Main]\nTop=2\n");
-  EXPECT_EQ(fs::status(target).permissions(), fs::perms(0640));
-  EXPECT_EQ(FolderEntries(dir_), (std::vector<std::string>{"real.ini", "settings.ini"}));
-}
-
-// ---- Writes that cannot be done --------------------------------------------------------------
-
-// The exit code of `body` run in a child process (100 + the signal that ended it). With
-// `unprivileged`, a root child becomes "nobody" first, so that permission bits bind it; a
-// `fileSizeLimit` makes larger writes fail as on a full disk.
-int RunInChild(const std::function<int()>& body, bool unprivileged, rlim_t fileSizeLimit = 0) {
-  pid_t pid = ::fork();
-  if (pid == 0) {
-    if (unprivileged && ::geteuid() == 0 &&
-        (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)) {
-      ::_exit(90);
-    }
-    if (fileSizeLimit) {
-      ::signal(SIGXFSZ, SIG_IGN);
-      struct rlimit limit = {fileSizeLimit, fileSizeLimit};
-      ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ::_exit(body());
+TEST_F(SettingsTest, ZoomRoundTripsAndAnUnusableOneIsOneHundred) {
+  SettingsFile settings(path_);
+  FakeWindow window;
+  ShellSettings values = LoadSettings(settings, window);
+  EXPECT_EQ(values.Zoom, 100);
+  values.Zoom = 30;
+  SaveSettings(settings, window, values);
+  EXPECT_TRUE(ReadFile(path_).ends_with("InnerFoot=</p>\n[View]\nZoom=30\n"));
+  EXPECT_EQ(LoadSettings(settings, window).Zoom, 30);
+  for (const char* bad : {"29", "301", "big", "", "-100"}) {
+    settings.WriteText("View", "Zoom", bad);
+    EXPECT_EQ(LoadSettings(settings, window).Zoom, 100) << bad;
   }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 100 + WTERMSIG(status);
-}
-
-TEST_F(SettingsTest, ReadOnlyFileOrFolderRaisesTheErrorAndChangesNothing) {
-  const std::string content = "; mine\r\n[Main]\r\nTop=1\r\n";
-  std::string folder = dir_ + "/folder";
-  std::string file = folder + "/settings.ini";
-  fs::create_directory(folder);
-  WriteBytes(file, content);
-  auto asNobody = [](const std::string& path) {
-    return RunInChild([&] { return TryWrite(path); }, true);
-  };
-  // Read-only file in a writable folder: no rename around it either.
-  ::chmod(folder.c_str(), 0777);
-  ::chmod(file.c_str(), 0444);
-  EXPECT_EQ(asNobody(file), 0);
-  EXPECT_EQ(ReadBytes(file), content);
-  EXPECT_EQ(FolderEntries(folder), std::vector<std::string>{"settings.ini"});
-  // Read-only folder and file; and no file yet in a read-only folder.
-  ::chmod(folder.c_str(), 0555);
-  EXPECT_EQ(asNobody(file), 0);
-  EXPECT_EQ(ReadBytes(file), content);
-  EXPECT_EQ(asNobody(folder + "/absent.ini"), 0);
-  EXPECT_FALSE(fs::exists(folder + "/absent.ini"));
-  // Read-only folder, writable file: rewritten in place.
-  ::chmod(file.c_str(), 0666);
-  EXPECT_EQ(asNobody(file), 1);
-  EXPECT_EQ(ReadBytes(file), "; mine\r\n[Main]\r\nTop=9\r\n");
-  EXPECT_EQ(FolderEntries(folder), std::vector<std::string>{"settings.ini"});
-}
-
-TEST_F(SettingsTest, WritesThatFailEvenForRootChangeNothing) {
-  // A folder where the file should be: read as no file, written not at all.
-  fs::create_directory(path_);
-  EXPECT_EQ(SettingsFile(path_).ReadText("Main", "Top", "-"), "-");
-  EXPECT_EQ(TryWrite(path_), 0);
-  EXPECT_TRUE(fs::is_empty(path_));
-  // A file where a folder should be.
-  std::string plain = dir_ + "/plain";
-  WriteBytes(plain, "not a folder");
-  EXPECT_EQ(TryWrite(plain + "/sub/settings.ini"), 0);
-  EXPECT_EQ(ReadBytes(plain), "not a folder");
-  // A relative path is reported in full.
-  fs::path cwd = fs::current_path();
-  fs::current_path(dir_);
-  try {
-    SettingsFile("plain/x.ini").WriteNumber("Main", "Top", 1);
-    ADD_FAILURE() << "written below a file";
-  } catch (const Error& e) {
-    EXPECT_EQ(std::string(e.what()), dir_ + "/plain/x.ini に書き込めません");
-  }
-  fs::current_path(cwd);
-
-  // A file-size limit fails the writes as a full disk would: first the new file, then the
-  // rewrite in place, which must put the old bytes back.
-  const std::string content = "[Main]\nTop=1\n" + std::string(3000, ';') + "\n";
-  WriteBytes(path_ + "2", content);
-  auto writeBig = [&] {
-    try {
-      SettingsFile(path_ + "2").WriteText("HTML", "OuterHead", std::string(20000, 'x'));
-      return 1;
-    } catch (const Error&) {
-      return 0;
-    }
-  };
-  EXPECT_EQ(RunInChild(writeBig, false, 8192), 0);
-  EXPECT_EQ(ReadBytes(path_ + "2"), content);
-  EXPECT_EQ(FolderEntries(dir_),
-            (std::vector<std::string>{"plain", "settings.ini", "settings.ini2"}));
+  settings.WriteText("View", "Zoom", "300");
+  EXPECT_EQ(LoadSettings(settings, window).Zoom, 300);
 }
 
 // ---- Where the file lies -----------------------------------------------------------------------
@@ -490,8 +390,8 @@ TEST_F(SettingsTest, FileLiesBesideTheExecutableOnlyWhenItExists) {
   EXPECT_EQ(where(bin + "/cards.old.exe"), config + "cards.old.ini");
   EXPECT_EQ(where(bin + "/cards"), config + "cards.ini");
   // A portable install: the file beside the executable wins; a folder of that name does not.
-  WriteBytes(bin + "/cards.ini", "");
-  WriteBytes(bin + "/cards.old.ini", "");
+  WriteFile(bin + "/cards.ini", "");
+  WriteFile(bin + "/cards.old.ini", "");
   fs::create_directory(bin + "/tavrin.ini");
   EXPECT_EQ(where(bin + "/cards.exe"), bin + "/cards.ini");
   EXPECT_EQ(where(bin + "/cards"), bin + "/cards.ini");
@@ -508,84 +408,6 @@ TEST_F(SettingsTest, FileLiesBesideTheExecutableOnlyWhenItExists) {
   EXPECT_EQ(SettingsFilePath("/usr/bin/tavrin", "", ""), "/usr/bin/tavrin.ini");
   // The running program is this test.
   EXPECT_EQ(OpenSettingsFile()->Path(), config + "settings_test.ini");
-}
-
-// ---- A writer killed at any moment -------------------------------------------------------------
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-TEST_F(SettingsTest, WriterKilledAtAnyMomentLeavesAWholeFile) {
-  // The file with every key from one set; both have the same lines, the values aside.
-  const std::string seed = "; kept by hand\n[Main]\nTop=x\n\n[HTML]\n[Other]\nExtra=stays\n";
-  std::vector<std::string> whole[2];
-  for (int set = 0; set < 2; ++set) {
-    WriteBytes(path_, seed);
-    SettingsFile settings(path_);
-    writer::FixedWindow window(set);
-    SaveSettings(settings, window, writer::WriterValues(set));
-    whole[set] = Lines(ReadBytes(path_));
-  }
-  ASSERT_EQ(whole[0].size(), whole[1].size());
-  // Empty when `text` is a whole file; `seen` gets, line by line, which set it holds.
-  auto check = [&](const std::string& text, std::vector<int>& seen) -> std::string {
-    if (text.empty() || text.back() != '\n') return "no line end at the end";
-    std::vector<std::string> lines = Lines(text);
-    if (lines.size() != whole[0].size()) return std::to_string(lines.size()) + " lines";
-    seen.clear();
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-      if (lines[i] != whole[0][i] && lines[i] != whole[1][i]) return "line " + lines[i];
-      if (whole[0][i] != whole[1][i]) seen.push_back(lines[i] == whole[1][i]);
-    }
-    return {};
-  };
-  std::vector<int> seen;
-  ASSERT_EQ(check(ReadBytes(path_), seen), "");
-  ASSERT_EQ(seen.size(), 12u);
-
-  // How long one save takes here, so that the kills spread over several saves.
-  auto start = std::chrono::steady_clock::now();
-  ASSERT_EQ(std::system((std::string(TAVRIN_SETTINGS_WRITER) + " " + path_ + " 10").c_str()), 0);
-  auto perSave = std::chrono::duration_cast<std::chrono::microseconds>(
-                     std::chrono::steady_clock::now() - start) /
-                 10;
-  std::mt19937 random(std::random_device{}());
-  std::uniform_int_distribution<long> delay(0, std::clamp<long>(perSave.count() * 3, 2000, 40000));
-  std::set<std::vector<int>> states;
-  int kills = 0;
-  int mixed = 0;
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  for (; kills < 400 && std::chrono::steady_clock::now() < deadline; ++kills) {
-    pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-      ::execl(TAVRIN_SETTINGS_WRITER, TAVRIN_SETTINGS_WRITER, path_.c_str(), nullptr);
-      ::_exit(127);
-    }
-    std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
-    ::kill(pid, SIGKILL);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    ASSERT_TRUE(WIFSIGNALED(status)) << "writer ended by itself, status " << status;
-    ASSERT_EQ(check(ReadBytes(path_), seen), "") << "after kill " << kills;
-    states.insert(seen);
-    mixed += std::count(seen.begin(), seen.end(), 1) % 12 != 0;
-  }
-  EXPECT_GE(kills, 200);
-  EXPECT_GT(mixed, 0);  // the kills fell inside saves, not only between them
-  EXPECT_GT(states.size(), 2u);
-  // A killed writer may leave its temporary file behind, never anything else.
-  for (const std::string& name : FolderEntries(dir_)) {
-    if (name != "settings.ini") {
-      EXPECT_TRUE(name.starts_with(".settings.ini.")) << name;
-    }
-  }
-  std::cout << "[          ] " << kills << " kills, " << mixed << " inside a save, "
-            << states.size() << " distinct files\n";
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 add_executable(settings_writer settings_writer.cpp)
 target_link_libraries(settings_writer PRIVATE tavrin::settings)
 
-tavrin_test(settings_test)
+tavrin_test(settings_test settings_durable_test.cpp)
 target_link_libraries(settings_test PRIVATE tavrin::settings)
 add_dependencies(settings_test settings_writer)
 target_compile_definitions(settings_test

@@ -115,7 +115,8 @@ TEST_F(WindowTest, CloseWritesAllTwelveKeys) {
                                "\nHeight=" + std::to_string(placement.height) +
                                "\nButtonHeight=46\nButtonWidth=75\nFileName=" + deck +
                                "\n[HTML]\nOuterHead=<html><head><title>Tavrin</title></head><body>"
-                               "\nOuterFoot=</body></html>\nInnerHead=<p>\nInnerFoot=</p>\n";
+                               "\nOuterFoot=</body></html>\nInnerHead=<p>\nInnerFoot=</p>\n"
+                               "[View]\nZoom=100\n";
   EXPECT_EQ(ini, expected);
 }
 
