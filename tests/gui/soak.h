@@ -380,7 +380,7 @@ class Soak : public testing::Test {
     ExpectLayout();
   }
 
-  // The settings file written at close: all twelve keys, in their order.
+  // The settings file written at close: all twelve keys in their order, then the zoom.
   std::string ExpectedSettings(bool maximized, const wxRect& normal, const wxSize& button) {
     const tavrin::StartupTemplates& t = tavrin::kDefaultStartupTemplates;
     return "[Main]\nMaximized=" + std::to_string(maximized ? 1 : 0) +
@@ -389,7 +389,7 @@ class Soak : public testing::Test {
            "\nButtonHeight=" + std::to_string(button.y) +
            "\nButtonWidth=" + std::to_string(button.x) + "\nFileName=" + fileName_ +
            "\n[HTML]\nOuterHead=" + t.OuterHead + "\nOuterFoot=" + t.OuterFoot +
-           "\nInnerHead=" + t.InnerHead + "\nInnerFoot=" + t.InnerFoot + "\n";
+           "\nInnerHead=" + t.InnerHead + "\nInnerFoot=" + t.InnerFoot + "\n[View]\nZoom=100\n";
   }
 
   std::string folder_, animals_, words_, image_, executable_, missing_, fifo_;
