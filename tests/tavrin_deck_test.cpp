@@ -6,16 +6,19 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "tests/test_support.h"
+
 namespace {
 
 namespace fs = std::filesystem;
+using tavrin::testing_support::ReadFile;
+using tavrin::testing_support::ScratchFolder;
+using tavrin::testing_support::WriteFile;
 
 const std::string kAnimals = std::string(TAVRIN_SOURCE_DIR) + "/examples/animals.txt";
 const std::string kVocabularyUtf8 =
@@ -28,17 +31,6 @@ struct Result {
   std::string out;
   std::string err;
 };
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
-void WriteFile(const fs::path& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
 
 // The CP932 bytes `bytes` as UTF-8.
 std::string Cp932ToUtf8(const std::string& bytes) {
@@ -57,23 +49,15 @@ std::string Cp932ToUtf8(const std::string& bytes) {
 
 class DeckTool : public testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = testing::TempDir() + "tavrin-deck-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   // Writes a deck into the test's folder and gives its path.
   std::string Deck(const std::string& name, const std::string& bytes) {
-    WriteFile(dir_ / name, bytes);
-    return (dir_ / name).string();
+    return WriteFile(dir_ / name, bytes);
   }
 
   // Runs the tool with `args`; its stdout goes to `stdoutPath` when given.
   Result Run(const std::vector<std::string>& args, const std::string& stdoutPath = "") {
-    const fs::path out = stdoutPath.empty() ? dir_ / "stdout" : fs::path(stdoutPath);
-    const fs::path err = dir_ / "stderr";
+    const std::string out = stdoutPath.empty() ? dir_ / "stdout" : stdoutPath;
+    const std::string err = dir_ / "stderr";
     std::vector<char*> argv{const_cast<char*>(TAVRIN_DECK_TOOL)};
     for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
@@ -95,7 +79,7 @@ class DeckTool : public testing::Test {
     return result;
   }
 
-  fs::path dir_;
+  ScratchFolder dir_{"tavrin-deck"};
 };
 
 std::string Line(const std::string& name, const std::string& outcome, const std::string& text) {
@@ -156,7 +140,7 @@ TEST_F(DeckTool, DecksThatShowNothing) {
                               Line("back", "none", "") + Line("shuffle", "none", "") +
                               Line("load", "none", "");
   for (const std::string& deck :
-       {(dir_ / "missing.txt").string(), dir_.string(), Deck("short.txt", "|\nInnerHead=x\n")}) {
+       {dir_ / "missing.txt", dir_.Path(), Deck("short.txt", "|\nInnerHead=x\n")}) {
     const Result r = Run({"pages", deck, "obsl"});
     EXPECT_EQ(r.status, 0) << deck;
     EXPECT_EQ(r.out, nothing) << deck;
@@ -342,8 +326,8 @@ TEST_F(DeckTool, CheckOfShortOrMissingDecks) {
             std::string::npos);
   EXPECT_EQ(Run({"check", Deck("two.txt", "|\nx\n")}).status, 1);
 
-  const std::string missing = (dir_ / "missing.txt").string();
-  for (const std::string& deck : {missing, dir_.string()}) {
+  const std::string missing = dir_ / "missing.txt";
+  for (const std::string& deck : {missing, dir_.Path()}) {
     const Result r = Run({"check", deck});
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.out, "");
