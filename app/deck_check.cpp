@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 
+#include "app/text_rules.h"
 #include "engine/text.h"
 
 namespace tavrin::deck_tool {
@@ -69,10 +71,20 @@ void CheckTitle(const DeckState& deck, const std::string& loadError, DeckCheck& 
   }
 }
 
+// The name of the first unknown tag (UnknownTagName) in `parts`; empty when none.
+std::string_view FirstUnknownTag(const TextList& parts) {
+  for (int32_t k = 0; k < parts.Count(); ++k) {
+    const std::string_view name = UnknownTagName(parts.At(k));
+    if (!name.empty()) return name;
+  }
+  return {};
+}
+
 // Every card as OK would open it and reveal its fields, one split at a time.
 void CheckCards(const DeckState& deck, DeckCheck& check) {
   const TextList& lines = deck.Lines;
   check.cardCount = lines.Count() - 3;
+  const std::string doubled = deck.FieldSeparator + deck.FieldSeparator;
   TextList fields;
   TextList parts;
   int32_t fewest = INT32_MAX;
@@ -83,13 +95,20 @@ void CheckCards(const DeckState& deck, DeckCheck& check) {
     SplitDroppingDoubles(deck.FieldSeparator, card, fields);
     fewest = std::min(fewest, fields.Count());
     most = std::max(most, fields.Count());
+    if (!deck.FieldSeparator.empty() && FindText(doubled, card) != 0) {
+      check.warnings.droppedEmptyFields.push_back({line, fields.Count()});
+    }
     if (fields.Count() == 0) {
       check.problems.push_back(
           NoPieces(line, "the card", card, true, "opening the card stops with an error"));
       continue;
     }
+    // Most cards hold no "<" at all, and then none of their texts can hide a tag.
+    const bool mayHoldTags = std::memchr(card.data(), '<', card.size()) != nullptr;
+    std::string tag;
     for (int32_t j = 0; j < fields.Count(); ++j) {
       SplitKeepingEmpty(deck.ParamSeparator, fields.At(j), parts);
+      if (mayHoldTags && tag.empty()) tag = FirstUnknownTag(parts);
       if (parts.Count() != 0) continue;
       const std::string field = "field " + std::to_string(j + 1);
       check.problems.push_back(NoPieces(line, field, fields.At(j), false,
@@ -97,11 +116,38 @@ void CheckCards(const DeckState& deck, DeckCheck& check) {
                                                : "revealing " + field + " stops with an error"));
       break;
     }
+    if (!tag.empty()) check.warnings.unknownTags.push_back({line, std::move(tag)});
   }
   if (check.cardCount > 0) {
     check.fewestFields = fewest;
     check.mostFields = most;
   }
+}
+
+// Under code page 932, the lines that are not valid 932, and, when 932 was chosen because the
+// file is not valid UTF-8, the lines that are not, if fewer than those that hold UTF-8 text: such
+// a deck is meant as UTF-8, and the few lines turn all its text into mojibake.
+void CheckCodePage(const DeckState& deck, DeckCheck& check) {
+  if (check.codePage != kCodePage932) return;
+  const TextList& lines = deck.Lines;
+  std::size_t utf8Lines = 0;  // valid UTF-8 beyond ASCII
+  for (int32_t index = 0; index < lines.Count(); ++index) {
+    const std::string_view text = lines.At(index);
+    if (!IsValidCp932(text)) check.warnings.notCp932.push_back(index + 1);
+    if (!check.codePageChosen) continue;
+    if (!IsValidUtf8(text)) {
+      check.warnings.notUtf8.push_back(index + 1);
+    } else if (HasNonAscii(text)) {
+      ++utf8Lines;
+    }
+  }
+  if (check.warnings.notUtf8.size() >= utf8Lines) check.warnings.notUtf8.clear();
+}
+
+// True when the deck's first line begins with a byte-order mark of UTF-16, in either byte order.
+bool IsUtf16(const TextList& lines) {
+  return lines.Count() > 0 &&
+         (lines.At(0).starts_with("\xFF\xFE") || lines.At(0).starts_with("\xFE\xFF"));
 }
 
 }  // namespace
@@ -125,7 +171,9 @@ DeckCheck CheckDeck(const std::string& fileName, CodePagePolicy policy) {
   DeckCheck check;
   check.lineCount = deck.Lines.Count();
   if (check.lineCount < 3) {
-    check.problems.push_back({});  // TooFewLines
+    Problem problem;
+    if (IsUtf16(deck.Lines)) problem.kind = Problem::Kind::Utf16;
+    check.problems.push_back(std::move(problem));
     return check;
   }
   check.codePage = deck.CodePage;
@@ -140,6 +188,7 @@ DeckCheck CheckDeck(const std::string& fileName, CodePagePolicy policy) {
   check.defaultParameters = Parameters(deck.DefaultParams);
   CheckTitle(deck, loadError, check);
   CheckCards(deck, check);
+  CheckCodePage(deck, check);
   return check;
 }
 

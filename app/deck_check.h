@@ -25,6 +25,8 @@ bool EndsInHalfCharacter(std::string_view text);
 struct Problem {
   enum class Kind {
     TooFewLines,      // the deck has fewer than three lines
+    Utf16,            // fewer than three lines, because the file is UTF-16 (it begins with a
+                      // UTF-16 byte-order mark)
     SplitsToNothing,  // `part` cut at a separator gives no pieces
     LoadStops,        // the title splits, yet loading stops with `loadError`
   };
@@ -39,6 +41,32 @@ struct Problem {
   std::string loadError;
   // What the failure stops, as a clause ("opening the card stops with an error").
   std::string outcome;
+};
+
+// What is shown, but not as its author may expect. Lines are 1-based, in file order.
+struct Warnings {
+  // Card lines in which a doubled field separator drops an empty field, and the fields each has.
+  struct DroppedField {
+    int32_t line;
+    int32_t fields;
+  };
+  std::vector<DroppedField> droppedEmptyFields;
+  // Read as 932 by choice: the lines that are not valid UTF-8, when they are fewer than the lines
+  // of UTF-8 text beyond ASCII, so that the deck would be read as UTF-8 without them. Else empty.
+  std::vector<int32_t> notUtf8;
+  // Read as 932: the lines that are not valid code page 932 (IsValidCp932, text_rules.h).
+  std::vector<int32_t> notCp932;
+  // Card lines with a field that holds a tag of no HTML element, which the page hides, and the
+  // first such tag's name.
+  struct UnknownTag {
+    int32_t line;
+    std::string name;
+  };
+  std::vector<UnknownTag> unknownTags;
+
+  bool Empty() const {
+    return droppedEmptyFields.empty() && notUtf8.empty() && notCp932.empty() && unknownTags.empty();
+  }
 };
 
 struct HeaderSetting {
@@ -62,9 +90,11 @@ struct DeckCheck {
   int32_t fewestFields = 0;
   int32_t mostFields = 0;
   std::vector<Problem> problems;  // in line order, the deck as a whole first
+  Warnings warnings;              // they never make a deck fail
 };
 
-// Reads deck `fileName` as the desktop program would under `policy` and checks every line.
+// Reads deck `fileName` as the desktop program would under `policy` and checks every line; the
+// time taken is linear in the deck's size.
 // Throws Error when the file is missing or a directory, or cannot be opened or read; a deck that
 // loads but fails somewhere is not an error but findings. Sets the engine's double-byte rule to
 // the deck's code page.

@@ -2,6 +2,8 @@
 
 #include <cerrno>
 
+#include <nlohmann/json.hpp>
+
 namespace tavrin::deck_tool {
 
 namespace {
@@ -32,6 +34,14 @@ void AppendEscaped(std::string_view utf8, std::string& out) {
   }
 }
 
+void Append(std::string_view utf8, bool escaped, std::string& out) {
+  if (escaped) {
+    AppendEscaped(utf8, out);
+  } else {
+    out.append(utf8);
+  }
+}
+
 }  // namespace
 
 Quoter::Quoter(int codePage)
@@ -42,22 +52,35 @@ Quoter::~Quoter() {
 }
 
 std::string Quoter::operator()(std::string_view bytes) const {
-  std::string out = "\"";
+  std::string out = Convert(bytes, true);
+  out.insert(out.begin(), '"');
+  out.push_back('"');
+  return out;
+}
+
+std::string Quoter::Unquoted(std::string_view bytes) const {
+  return Convert(bytes, false);
+}
+
+std::string Quoter::Convert(std::string_view bytes, bool escaped) const {
+  std::string out;
   std::size_t i = 0;
   while (i < bytes.size()) {
-    i += ConvertSome(bytes.substr(i), out);
+    i += ConvertSome(bytes.substr(i), escaped, out);
     if (i == bytes.size()) break;
     const auto byte = static_cast<unsigned char>(bytes[i++]);
     if (cd_ == kNoConverter && byte < 0x80) {
-      AppendEscaped(std::string_view(&bytes[i - 1], 1), out);
-    } else {
+      Append(std::string_view(&bytes[i - 1], 1), escaped, out);
+    } else if (escaped) {
       AppendHex(byte, out);
+    } else {
+      out.append("\xEF\xBF\xBD");  // U+FFFD
     }
   }
-  return out + "\"";
+  return out;
 }
 
-std::size_t Quoter::ConvertSome(std::string_view bytes, std::string& out) const {
+std::size_t Quoter::ConvertSome(std::string_view bytes, bool escaped, std::string& out) const {
   if (cd_ == kNoConverter) return 0;
   iconv(cd_, nullptr, nullptr, nullptr, nullptr);
   char* in = const_cast<char*>(bytes.data());
@@ -67,7 +90,7 @@ std::size_t Quoter::ConvertSome(std::string_view bytes, std::string& out) const 
     char* to = buffer;
     std::size_t toLeft = sizeof buffer;
     const std::size_t result = iconv(cd_, &in, &inLeft, &to, &toLeft);
-    AppendEscaped(std::string_view(buffer, sizeof buffer - toLeft), out);
+    Append(std::string_view(buffer, sizeof buffer - toLeft), escaped, out);
     if (result == static_cast<std::size_t>(-1) && errno != E2BIG) break;
   }
   return bytes.size() - inLeft;
@@ -81,6 +104,8 @@ std::string ProblemReason(const DeckCheck& check, const Problem& problem, const 
              (check.lineCount == 1 ? " line" : " lines") +
              ", but it needs at least three (field separator, header, title) to be shown; "
              "nothing is shown";
+    case Problem::Kind::Utf16:
+      return "the deck is UTF-16, which Tavrin does not read; save the deck as UTF-8";
     case Problem::Kind::LoadStops:
       reason = "loading stops with the error \"" + problem.loadError + "\"";
       break;
@@ -146,6 +171,61 @@ void AppendDeck(const DeckCheck& check, const Quoter& show, std::string& out) {
   }
 }
 
+// "1 card line", "2 card lines".
+std::string Lines(std::size_t count, std::string_view what) {
+  return std::to_string(count) + " " + std::string(what) + (count == 1 ? "" : "s");
+}
+
+// One kind of warning: a heading, then its first kShownLines lines, each with what `note` says of
+// it, then how many more.
+template <typename Entry, typename Note>
+void AppendWarning(const std::vector<Entry>& lines, const std::string& heading, Note note,
+                   std::string& out) {
+  if (lines.empty()) return;
+  constexpr std::size_t kShownLines = 20;
+  out.append("  ").append(heading).append("\n");
+  for (std::size_t i = 0; i < lines.size() && i < kShownLines; ++i) {
+    out.append("    line ").append(note(lines[i])).append("\n");
+  }
+  if (lines.size() > kShownLines) {
+    out.append("    and ").append(Lines(lines.size() - kShownLines, "more line")).append("\n");
+  }
+}
+
+void AppendWarnings(const DeckCheck& check, const Quoter& show, std::string& out) {
+  const Warnings& w = check.warnings;
+  if (w.Empty()) return;
+  out.append("Warnings (the deck is shown, but perhaps not as meant):\n");
+  AppendWarning(
+      w.droppedEmptyFields,
+      "empty fields vanish at doubled separators " +
+          show(check.fieldSeparator + check.fieldSeparator) +
+          " and the fields after them move up; put a space or &nbsp; into an empty "
+          "field (" +
+          Lines(w.droppedEmptyFields.size(), "card line") + "):",
+      [](const Warnings::DroppedField& d) {
+        return std::to_string(d.line) + ": " + Lines(static_cast<std::size_t>(d.fields), "field");
+      },
+      out);
+  const auto number = [](int32_t line) { return std::to_string(line); };
+  AppendWarning(w.notUtf8,
+                "not valid UTF-8, so the deck is read as code page 932; without these lines it "
+                "would be read as UTF-8 (" +
+                    Lines(w.notUtf8.size(), "line") + "):",
+                number, out);
+  AppendWarning(w.notCp932,
+                "not valid code page 932 (" + Lines(w.notCp932.size(), "line") + "):", number, out);
+  AppendWarning(
+      w.unknownTags,
+      "text that the page takes for an unknown HTML tag and hides; write &lt; for < (" +
+          Lines(w.unknownTags.size(), "card line") + "):",
+      [&show](const Warnings::UnknownTag& t) {
+        const std::string name = show(t.name);  // escaped, in quotes
+        return std::to_string(t.line) + ": <" + name.substr(1, name.size() - 2) + ">";
+      },
+      out);
+}
+
 }  // namespace
 
 std::string TextReport(const std::string& fileName, const DeckCheck& check) {
@@ -164,7 +244,85 @@ std::string TextReport(const std::string& fileName, const DeckCheck& check) {
       out.append(ProblemReason(check, problem, show)).append("\n");
     }
   }
+  AppendWarnings(check, show, out);
   return out;
+}
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+Json Texts(const std::vector<std::string>& texts, const Quoter& show) {
+  Json list = Json::array();
+  for (const std::string& text : texts) list.push_back(show.Unquoted(text));
+  return list;
+}
+
+Json LineNumbers(const std::vector<int32_t>& lines) {
+  Json list = Json::array();
+  for (int32_t line : lines) list.push_back(line);
+  return list;
+}
+
+constexpr const char* kProblemKinds[] = {"too_few_lines", "utf16", "splits_to_nothing",
+                                         "load_stops"};
+
+// The settings, title and cards of a deck of three or more lines; null for the others.
+void AddDeck(const DeckCheck& check, const Quoter& show, Json& report) {
+  const bool read = check.lineCount >= 3;
+  report["code_page"] = read ? Json(check.codePage) : Json();
+  report["code_page_reason"] = !read                  ? Json()
+                               : check.codePageChosen ? Json("chosen from the file's bytes")
+                                                      : Json("set by --codepage");
+  report["field_separator"] = read ? Json(show.Unquoted(check.fieldSeparator)) : Json();
+  Json settings = read ? Json::object() : Json();
+  for (int k = 0; read && k < kDeckSettingCount; ++k) {
+    settings[kDeckSettingKeys[k]] = {{"in_header", check.settings[k].inHeader},
+                                     {"value", show.Unquoted(check.settings[k].value)}};
+  }
+  report["header_settings"] = settings;
+  report["default_parameters"] = read ? Texts(check.defaultParameters, show) : Json();
+  report["title"] = !check.titleShown ? Json()
+                                      : Json{{"text", show.Unquoted(check.title)},
+                                             {"parameters", Texts(check.titleParameters, show)}};
+  report["cards"] = read ? Json(check.cardCount) : Json();
+  report["fields_per_card"] = check.cardCount > 0
+                                  ? Json{{"fewest", check.fewestFields}, {"most", check.mostFields}}
+                                  : Json();
+}
+
+}  // namespace
+
+std::string JsonReport(const std::string& fileName, const DeckCheck& check) {
+  const Quoter show(check.codePage);
+  Json report;
+  report["deck_file"] = fileName;
+  report["lines"] = check.lineCount;
+  AddDeck(check, show, report);
+
+  Json problems = Json::array();
+  for (const Problem& problem : check.problems) {
+    problems.push_back({{"line", problem.line == 0 ? Json() : Json(problem.line)},
+                        {"kind", kProblemKinds[static_cast<int>(problem.kind)]},
+                        {"reason", ProblemReason(check, problem, show)}});
+  }
+  report["problems"] = problems;
+
+  const Warnings& w = check.warnings;
+  Json dropped = Json::array();
+  for (const Warnings::DroppedField& d : w.droppedEmptyFields) {
+    dropped.push_back({{"line", d.line}, {"fields", d.fields}});
+  }
+  Json tags = Json::array();
+  for (const Warnings::UnknownTag& t : w.unknownTags) {
+    tags.push_back({{"line", t.line}, {"tag", show.Unquoted(t.name)}});
+  }
+  report["warnings"] = {{"empty_fields_dropped", dropped},
+                        {"not_utf8", LineNumbers(w.notUtf8)},
+                        {"not_cp932", LineNumbers(w.notCp932)},
+                        {"unknown_tags", tags}};
+  // A file name need not be UTF-8; JSON text must be.
+  return report.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
 }  // namespace tavrin::deck_tool

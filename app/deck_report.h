@@ -1,4 +1,5 @@
-// The reports of `tavrin-deck check`, made from one DeckCheck: readable text for a terminal.
+// The reports of `tavrin-deck check`, made from one DeckCheck: readable text for a terminal, and
+// JSON.
 #pragma once
 
 #include <iconv.h>
@@ -22,10 +23,14 @@ class Quoter {
 
   // `bytes` quoted; never fails (without a converter, ASCII still reads as itself).
   std::string operator()(std::string_view bytes) const;
+  // `bytes` in UTF-8, neither quoted nor escaped, with U+FFFD for each byte that does not convert.
+  std::string Unquoted(std::string_view bytes) const;
 
  private:
-  // Converts as much of `bytes` as converts cleanly, appending it escaped; returns its length.
-  std::size_t ConvertSome(std::string_view bytes, std::string& out) const;
+  std::string Convert(std::string_view bytes, bool escaped) const;
+  // Converts as much of `bytes` as converts cleanly, appending it (escaped when `escaped`);
+  // returns its length.
+  std::size_t ConvertSome(std::string_view bytes, bool escaped, std::string& out) const;
 
   iconv_t cd_;
 };
@@ -34,7 +39,13 @@ class Quoter {
 // `show`.
 std::string ProblemReason(const DeckCheck& check, const Problem& problem, const Quoter& show);
 
-// The readable report on deck `fileName`: its settings, title and cards, then its problems.
+// The readable report on deck `fileName`: its settings, title and cards, then its problems, then
+// its warnings (left out when there are none).
 std::string TextReport(const std::string& fileName, const DeckCheck& check);
+
+// The same report as one JSON object, for editors and scripts. Texts of the deck are converted to
+// UTF-8 (U+FFFD for bytes that do not convert); values that a deck of fewer than three lines does
+// not have are null, and so is the line of a problem of the whole deck.
+std::string JsonReport(const std::string& fileName, const DeckCheck& check);
 
 }  // namespace tavrin::deck_tool

@@ -3,8 +3,9 @@
 //   tavrin-deck pages DECK [OPS] [--clock MS] [--codepage auto|932|65001]
 //     One line per operation: name TAB outcome TAB payload LF, where the payload is the page
 //     exactly as the engine hands it over, or the error's message.
-//   tavrin-deck check DECK [--codepage auto|932|65001]
-//     A readable report on the deck, naming every line that would stop with an error.
+//   tavrin-deck check DECK [--codepage auto|932|65001] [--format text|json]
+//     A report on the deck, naming every line that would stop with an error and the lines that
+//     are shown otherwise than their author may expect.
 
 #include <cstdint>
 #include <cstdio>
@@ -26,18 +27,21 @@ using tavrin::Error;
 
 constexpr const char* kUsage =
     "usage: tavrin-deck pages DECK [OPS] [--clock MS] [--codepage auto|932|65001]\n"
-    "       tavrin-deck check DECK [--codepage auto|932|65001]\n"
+    "       tavrin-deck check DECK [--codepage auto|932|65001] [--format text|json]\n"
     "\n"
     "pages  loads DECK, then performs OPS, a string of letters: o = OK, b = Back,\n"
     "       s = Shuffle, l = load DECK again. Prints one line per operation, the load\n"
     "       included: name TAB outcome (page, none or error) TAB page or message.\n"
     "       --clock MS  the UTC time of day, in milliseconds since midnight, that\n"
     "                   seeds the shuffle (default: the system clock)\n"
-    "check  reports the deck's settings, title and cards, and every line that\n"
-    "       would stop with an error when shown. Exit status 0 when none does,\n"
-    "       1 when some line fails, 2 when the deck cannot be read.\n"
-    "       --codepage  how double-byte characters are told apart (default: auto,\n"
-    "                   UTF-8 when the file is valid UTF-8, else 932)\n";
+    "check  reports the deck's settings, title and cards, every line that would\n"
+    "       stop with an error when shown, and warnings: empty fields dropped at\n"
+    "       doubled separators, lines that decide or break the code page, text the\n"
+    "       page takes for an unknown tag. Exit status 0 when no line fails (warnings\n"
+    "       or not), 1 when some line fails, 2 when the deck cannot be read.\n"
+    "       --format    text (the default) or json: the same report as one JSON object\n"
+    "--codepage     how double-byte characters are told apart (default: auto,\n"
+    "               UTF-8 when the file is valid UTF-8, else 932)\n";
 
 constexpr uint32_t kMillisecondsPerDay = 86400000;
 
@@ -49,6 +53,7 @@ struct Command {
   std::string ops;
   std::optional<uint32_t> clock;
   tavrin::CodePagePolicy policy = tavrin::CodePagePolicy::Auto;
+  bool json = false;  // check: the report as JSON
 };
 
 // ---- Command line ------------------------------------------------------------------------------
@@ -99,9 +104,14 @@ Command ParseCommand(const std::vector<std::string>& args) {
       name = arg.substr(0, eq);
       value = arg.substr(eq + 1);
     }
-    if (name != "--clock" && name != "--codepage") throw Error("unknown option \"" + arg + "\"");
+    if (name != "--clock" && name != "--codepage" && name != "--format") {
+      throw Error("unknown option \"" + arg + "\"");
+    }
     if (name == "--clock" && command.verb != Verb::Pages) {
       throw Error("--clock applies to pages only");
+    }
+    if (name == "--format" && command.verb != Verb::Check) {
+      throw Error("--format applies to check only");
     }
     if (!value) {
       if (i + 1 == args.size()) throw Error(name + " needs a value");
@@ -109,6 +119,11 @@ Command ParseCommand(const std::vector<std::string>& args) {
     }
     if (name == "--clock") {
       command.clock = ParseClock(*value);
+    } else if (name == "--format") {
+      if (*value != "text" && *value != "json") {
+        throw Error("unknown format \"" + *value + "\" (use text or json)");
+      }
+      command.json = *value == "json";
     } else {
       command.policy = tavrin::ParseCodePagePolicy(*value);
     }
@@ -204,7 +219,8 @@ int RunPages(const Command& command) {
 int RunCheck(const Command& command) {
   const tavrin::deck_tool::DeckCheck check =
       tavrin::deck_tool::CheckDeck(command.deck, command.policy);
-  WriteOut(tavrin::deck_tool::TextReport(command.deck, check));
+  WriteOut(command.json ? tavrin::deck_tool::JsonReport(command.deck, check)
+                        : tavrin::deck_tool::TextReport(command.deck, check));
   FinishOutput();
   return check.problems.empty() ? 0 : 1;
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include "tests/test_support.h"
 
@@ -232,6 +233,8 @@ TEST_F(DeckTool, UsageErrors) {
       {"pages", kAnimals, "--verbose"},
       {"check", kAnimals, "o"},
       {"check", kAnimals, "--clock", "5"},
+      {"check", kAnimals, "--format", "xml"},
+      {"pages", kAnimals, "--format", "json"},
   };
   for (const auto& args : bad) {
     const Result r = Run(args);
@@ -342,6 +345,106 @@ TEST_F(DeckTool, CheckOfAnUnreadableDeck) {
   const Result r = Run({"check", locked});
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.err.find(locked), std::string::npos);
+}
+
+// Warnings never change the exit status: every deck below exits with 0.
+TEST_F(DeckTool, CheckWarnsOfEmptyFieldsThatVanish) {
+  // The first 20 lines are named, then a count. Under 932 the first "|" of "\x83||" is the second
+  // byte of a character, and a separator at either end of a line doubles nothing.
+  std::string deck = "|\n\nT\n";
+  for (int i = 0; i < 22; ++i) deck += "hund||dog\n";
+  deck += "\x83||x\n|a|\n";
+  const Result r = Run({"check", Deck("doubled.txt", deck)});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find("empty fields vanish at doubled separators \"||\" and the fields after them "
+                       "move up; put a space or &nbsp; into an empty field (22 card lines):\n"
+                       "    line 4: 2 fields\n"),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("    line 23: 2 fields\n    and 2 more lines\n"), std::string::npos);
+}
+
+TEST_F(DeckTool, CheckNamesTheLinesThatDecideTheCodePage) {
+  // One line typed in Latin-1 makes a UTF-8 deck read as 932.
+  const Result latin1 = Run(
+      {"check", Deck("latin1.txt", "|\n\nW\xC3\xB6rter\nK\xC3\xA4se|cheese\nCaf\xE9|coffee\n")});
+  EXPECT_EQ(latin1.status, 0);
+  EXPECT_NE(latin1.out.find("not valid UTF-8, so the deck is read as code page 932; without these "
+                            "lines it would be read as UTF-8 (1 line):\n    line 5\n"),
+            std::string::npos)
+      << latin1.out;
+  // A lone lead byte and a code without a character do not convert; a deck meant as 932 is not
+  // said to be UTF-8.
+  const Result cp932 =
+      Run({"check", Deck("cp932.txt", "|\n\nT\na\x81 b\n\x83|\n\x85\x40\n"), "--codepage=932"});
+  EXPECT_EQ(cp932.status, 0);
+  EXPECT_TRUE(cp932.out.ends_with("  not valid code page 932 (2 lines):\n    line 4\n    line 6\n"))
+      << cp932.out;
+  EXPECT_EQ(Run({"check", kVocabularyCp932}).out.find("Warnings"), std::string::npos);
+}
+
+TEST_F(DeckTool, CheckTellsUtf16Apart) {
+  using namespace std::string_literals;
+  for (const std::string& bytes : {"\xFF\xFE|\0\n\0"s, "\xFE\xFF\0|\0\n"s}) {
+    const Result r = Run({"check", Deck("utf16.txt", bytes)});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("\n  deck: the deck is UTF-16, which Tavrin does not read; save the deck "
+                         "as UTF-8\n"),
+              std::string::npos)
+        << r.out;
+  }
+}
+
+TEST_F(DeckTool, CheckWarnsOfTextThePageHides) {
+  // Lines 4 to 6 hide a word, in a field, an end tag and a parameter; real markup hides nothing.
+  const std::string deck = Deck("tags.txt",
+                                "|\nCommentIntroducer=#\nT\nMolch|<Aalmolch> newt\nx|</Zahl>\n"
+                                "x#<Wort>|y\n<b>bold</B>|<img src=\"a.png\"><br/>\n"
+                                "<!-- note -->|a < b, <3|<ruby>\xE6\xBC\xA2<rt>kan</rt></ruby>\n"
+                                "<svg><circle r=\"1\"/></svg>\n");
+  const Result r = Run({"check", deck});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(
+      r.out.ends_with("text that the page takes for an unknown HTML tag and hides; write "
+                      "&lt; for < (3 card lines):\n    line 4: <Aalmolch>\n"
+                      "    line 5: <Zahl>\n    line 6: <Wort>\n"))
+      << r.out;
+}
+
+TEST_F(DeckTool, CheckAsJson) {
+  const std::string broken =
+      Deck("broken.txt", "|\nCommentIntroducer=#\nT#big\nhund||dog\n\x82\n<Molch>\n");
+  const std::string shortDeck = Deck("short.txt", "|\nx\n");
+  const std::string missing = dir_ / "missing.txt";
+  for (const std::string& deck : {kAnimals, broken, shortDeck, missing}) {
+    const Result json = Run({"check", deck, "--format", "json"});
+    EXPECT_EQ(json.status, Run({"check", deck}).status) << deck;
+    if (deck == missing) {
+      EXPECT_EQ(json.out, "");
+    }
+  }
+
+  // The whole object, but for the header's six settings (two tried) and a problem's reason.
+  auto j = nlohmann::json::parse(Run({"check", broken, "--format=json"}).out);
+  EXPECT_EQ(j["header_settings"]["CommentIntroducer"], nlohmann::json::parse(R"({"in_header": true,
+      "value": "#"})"));
+  EXPECT_EQ(j["header_settings"]["InnerHead"]["value"], "<p>");
+  EXPECT_TRUE(j["problems"][0]["reason"].get<std::string>().starts_with("the card ends in half"));
+  j.erase("header_settings");
+  j["problems"][0].erase("reason");
+  j["deck_file"] = j["deck_file"] == broken;
+  EXPECT_EQ(j, nlohmann::json::parse(R"({"deck_file": true, "lines": 6, "code_page": 932,
+      "code_page_reason": "chosen from the file's bytes", "field_separator": "|",
+      "default_parameters": [], "title": {"text": "T", "parameters": ["big"]}, "cards": 3,
+      "fields_per_card": {"fewest": 0, "most": 2},
+      "problems": [{"line": 5, "kind": "splits_to_nothing"}],
+      "warnings": {"empty_fields_dropped": [{"line": 4, "fields": 2}], "not_utf8": [],
+                   "not_cp932": [5], "unknown_tags": [{"line": 6, "tag": "Molch"}]}})"));
+
+  const auto s = nlohmann::json::parse(Run({"check", shortDeck, "--format", "json"}).out);
+  EXPECT_TRUE(s["code_page"].is_null() && s["title"].is_null() &&
+              s["problems"][0]["line"].is_null());
+  EXPECT_EQ(s["problems"][0]["kind"], "too_few_lines");
 }
 
 }  // namespace
