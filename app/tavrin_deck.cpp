@@ -6,6 +6,7 @@
 //   tavrin-deck check DECK [--codepage auto|932|65001] [--format text|json]
 //     A report on the deck, naming every line that would stop with an error and the lines that
 //     are shown otherwise than their author may expect.
+//   tavrin-deck --help, tavrin-deck --version
 
 #include <cstdint>
 #include <cstdio>
@@ -28,24 +29,35 @@ using tavrin::Error;
 constexpr const char* kUsage =
     "usage: tavrin-deck pages DECK [OPS] [--clock MS] [--codepage auto|932|65001]\n"
     "       tavrin-deck check DECK [--codepage auto|932|65001] [--format text|json]\n"
+    "       tavrin-deck --help | -h | help\n"
+    "       tavrin-deck --version\n"
     "\n"
-    "pages  loads DECK, then performs OPS, a string of letters: o = OK, b = Back,\n"
-    "       s = Shuffle, l = load DECK again. Prints one line per operation, the load\n"
-    "       included: name TAB outcome (page, none or error) TAB page or message.\n"
-    "       --clock MS  the UTC time of day, in milliseconds since midnight, that\n"
-    "                   seeds the shuffle (default: the system clock)\n"
-    "check  reports the deck's settings, title and cards, every line that would\n"
-    "       stop with an error when shown, and warnings: empty fields dropped at\n"
-    "       doubled separators, lines that decide or break the code page, text the\n"
-    "       page takes for an unknown tag. Exit status 0 when no line fails (warnings\n"
-    "       or not), 1 when some line fails, 2 when the deck cannot be read.\n"
-    "       --format    text (the default) or json: the same report as one JSON object\n"
-    "--codepage     how double-byte characters are told apart (default: auto,\n"
-    "               UTF-8 when the file is valid UTF-8, else 932)\n";
+    "pages      loads DECK, then performs OPS, a string of letters: o = OK, b = Back,\n"
+    "           s = Shuffle, l = load DECK again. Prints one line per operation, the\n"
+    "           load included: name TAB outcome (page, none or error) TAB page or\n"
+    "           message. Exit status 0, or 2 when the output cannot be written.\n"
+    "check      reports the deck's settings, title and cards, every line that would\n"
+    "           stop with an error when shown, and warnings: empty fields dropped at\n"
+    "           doubled separators, lines that decide or break the code page, text\n"
+    "           the page takes for an unknown tag. Exit status 0 when no line fails\n"
+    "           (warnings or not), 1 when some line fails, 2 when the deck cannot be\n"
+    "           read.\n"
+    "--help     prints this text.\n"
+    "--version  prints the program's version.\n"
+    "Any other command line: a message and this text on standard error, exit\n"
+    "status 2.\n"
+    "\n"
+    "Options (\"--name value\" or \"--name=value\"; \"--\" ends the options):\n"
+    "--clock MS       pages: the UTC time of day, in milliseconds since midnight,\n"
+    "                 that seeds the shuffle (default: the system clock)\n"
+    "--codepage CP    how double-byte characters are told apart: auto (the default:\n"
+    "                 UTF-8 when the file is valid UTF-8, else 932), 932 or 65001\n"
+    "--format FORMAT  check: text (the default), or json for the same report as one\n"
+    "                 JSON object\n";
 
 constexpr uint32_t kMillisecondsPerDay = 86400000;
 
-enum class Verb { Help, Pages, Check };
+enum class Verb { Help, Version, Pages, Check };
 
 struct Command {
   Verb verb = Verb::Help;
@@ -77,6 +89,10 @@ Command ParseCommand(const std::vector<std::string>& args) {
   Command command;
   if (args.empty()) throw Error("no command given");
   if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") return command;
+  if (args[0] == "--version") {
+    command.verb = Verb::Version;
+    return command;
+  }
   if (args[0] == "pages") {
     command.verb = Verb::Pages;
   } else if (args[0] == "check") {
@@ -239,7 +255,8 @@ int main(int argc, char** argv) {
       case Verb::Check:
         return RunCheck(command);
       case Verb::Help:
-        WriteOut(kUsage);
+      case Verb::Version:
+        WriteOut(command.verb == Verb::Help ? kUsage : "tavrin-deck " TAVRIN_VERSION "\n");
         FinishOutput();
         return 0;
     }
