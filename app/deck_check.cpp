@@ -17,6 +17,11 @@ DeckState StartingDeck(CodePagePolicy policy) {
   return deck;
 }
 
+namespace {
+
+// True when `text` ends in half a double-byte character under the current double-byte rule: a
+// run of lead bytes of odd length, so that whatever follows it is taken as the character's second
+// byte.
 bool EndsInHalfCharacter(std::string_view text) {
   std::size_t run = 0;
   while (run < text.size() && IsLeadByte(static_cast<unsigned char>(text[text.size() - 1 - run]))) {
@@ -24,8 +29,6 @@ bool EndsInHalfCharacter(std::string_view text) {
   }
   return DoubleByteMode() && run % 2 == 1;
 }
-
-namespace {
 
 // The problem of `part`, the text `text` that splits into nothing at one of the separators.
 Problem NoPieces(int32_t line, std::string part, std::string_view text, bool atFieldSeparator,

@@ -1,6 +1,7 @@
-// What `tavrin-deck check` finds in a deck: the deck as the engine reads it, and every line that
-// would stop with an error when shown. Standard library and engine only; the reports that turn
-// the findings into text or JSON are in deck_report.h.
+// What `tavrin-deck check` finds in a deck: the deck as the engine reads it, every line that would
+// stop with an error when shown, and warnings of what is shown otherwise than its author may
+// expect. Toolkit-free (the standard library, the engine, and iconv for code page 932); the
+// reports that turn the findings into text or JSON are in deck_report.h.
 #pragma once
 
 #include <array>
@@ -15,11 +16,6 @@ namespace tavrin::deck_tool {
 // The engine's state as the desktop program starts it: the built-in templates, no comment
 // introducer, no default parameters, empty lists, and the double-byte rule of `policy`.
 DeckState StartingDeck(CodePagePolicy policy);
-
-// True when `text` ends in half a double-byte character under the current double-byte rule: a
-// run of lead bytes of odd length, so that whatever follows it is taken as the character's second
-// byte.
-bool EndsInHalfCharacter(std::string_view text);
 
 // One line that stops with an error when shown, or the deck as a whole when it shows nothing.
 struct Problem {
