@@ -6,16 +6,21 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "tests/test_support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::string_literals;
+using tavrin::testing_support::ReadFile;
+using tavrin::testing_support::ScratchFolder;
+using tavrin::testing_support::WriteFile;
 
 const std::string kAnimals = std::string(TAVRIN_SOURCE_DIR) + "/examples/animals.txt";
 const std::string kVocabularyUtf8 =
@@ -28,17 +33,6 @@ struct Result {
   std::string out;
   std::string err;
 };
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
-void WriteFile(const fs::path& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
 
 // The CP932 bytes `bytes` as UTF-8.
 std::string Cp932ToUtf8(const std::string& bytes) {
@@ -57,23 +51,15 @@ std::string Cp932ToUtf8(const std::string& bytes) {
 
 class DeckTool : public testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = testing::TempDir() + "tavrin-deck-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   // Writes a deck into the test's folder and gives its path.
   std::string Deck(const std::string& name, const std::string& bytes) {
-    WriteFile(dir_ / name, bytes);
-    return (dir_ / name).string();
+    return WriteFile(dir_ / name, bytes);
   }
 
   // Runs the tool with `args`; its stdout goes to `stdoutPath` when given.
   Result Run(const std::vector<std::string>& args, const std::string& stdoutPath = "") {
-    const fs::path out = stdoutPath.empty() ? dir_ / "stdout" : fs::path(stdoutPath);
-    const fs::path err = dir_ / "stderr";
+    const std::string out = stdoutPath.empty() ? dir_ / "stdout" : stdoutPath;
+    const std::string err = dir_ / "stderr";
     std::vector<char*> argv{const_cast<char*>(TAVRIN_DECK_TOOL)};
     for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
@@ -95,7 +81,7 @@ class DeckTool : public testing::Test {
     return result;
   }
 
-  fs::path dir_;
+  ScratchFolder dir_{"tavrin-deck"};
 };
 
 std::string Line(const std::string& name, const std::string& outcome, const std::string& text) {
@@ -156,7 +142,7 @@ TEST_F(DeckTool, DecksThatShowNothing) {
                               Line("back", "none", "") + Line("shuffle", "none", "") +
                               Line("load", "none", "");
   for (const std::string& deck :
-       {(dir_ / "missing.txt").string(), dir_.string(), Deck("short.txt", "|\nInnerHead=x\n")}) {
+       {dir_ / "missing.txt", dir_.Path(), Deck("short.txt", "|\nInnerHead=x\n")}) {
     const Result r = Run({"pages", deck, "obsl"});
     EXPECT_EQ(r.status, 0) << deck;
     EXPECT_EQ(r.out, nothing) << deck;
@@ -248,6 +234,8 @@ TEST_F(DeckTool, UsageErrors) {
       {"pages", kAnimals, "--verbose"},
       {"check", kAnimals, "o"},
       {"check", kAnimals, "--clock", "5"},
+      {"check", kAnimals, "--format", "xml"},
+      {"pages", kAnimals, "--format", "json"},
   };
   for (const auto& args : bad) {
     const Result r = Run(args);
@@ -260,6 +248,15 @@ TEST_F(DeckTool, UsageErrors) {
   const Result help = Run({"--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_TRUE(help.out.starts_with("usage: tavrin-deck pages DECK")) << help.out;
+  // Every command and option is listed; -h and help are --help too.
+  for (const char* listed : {"check DECK [--codepage auto|932|65001] [--format text|json]\n",
+                             "\n--version ", "\n--clock MS ", "\n--format FORMAT "}) {
+    EXPECT_NE(help.out.find(listed), std::string::npos) << listed;
+  }
+  for (const char* alias : {"-h", "help"}) EXPECT_EQ(Run({alias}).out, help.out);
+  const Result version = Run({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, "tavrin-deck " TAVRIN_VERSION "\n");
 }
 
 TEST_F(DeckTool, OutputThatCannotBeWrittenIsNotSuccess) {
@@ -341,9 +338,17 @@ TEST_F(DeckTool, CheckOfShortOrMissingDecks) {
   EXPECT_NE(empty.out.find("  deck: the deck has 0 lines, but it needs at least three"),
             std::string::npos);
   EXPECT_EQ(Run({"check", Deck("two.txt", "|\nx\n")}).status, 1);
+  // A UTF-16 file, in either byte order, is named as such.
+  for (const std::string& bytes : {"\xFF\xFE|\0\n\0"s, "\xFE\xFF\0|\0\n"s}) {
+    const Result r = Run({"check", Deck("utf16.txt", bytes)});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(
+        r.out.ends_with("  deck: the deck is UTF-16, which Tavrin does not read; save the "
+                        "deck as UTF-8\n"));
+  }
 
-  const std::string missing = (dir_ / "missing.txt").string();
-  for (const std::string& deck : {missing, dir_.string()}) {
+  const std::string missing = dir_ / "missing.txt";
+  for (const std::string& deck : {missing, dir_.Path()}) {
     const Result r = Run({"check", deck});
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.out, "");
@@ -358,6 +363,88 @@ TEST_F(DeckTool, CheckOfAnUnreadableDeck) {
   const Result r = Run({"check", locked});
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.err.find(locked), std::string::npos);
+}
+
+TEST_F(DeckTool, CheckWarnsOfEmptyFieldsThatVanish) {
+  // Exit status 0 despite warnings. Under 932 the first "|" of "\x83||" is the second byte of a
+  // character; a separator at either end of a line doubles nothing.
+  std::string deck = "|\n\nT\n";
+  std::string named;  // the first 20 lines, then a count
+  for (int line = 4; line <= 25; ++line) {
+    deck += "hund||dog\n";
+    if (line <= 23) named += "    line " + std::to_string(line) + ": 2 fields\n";
+  }
+  const Result r = Run({"check", Deck("doubled.txt", deck + "\x83||x\n|a|\n")});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find("empty fields vanish at doubled separators \"||\" and the fields after"),
+            std::string::npos);
+  EXPECT_TRUE(r.out.ends_with("put a space or &nbsp; into an empty field (22 card lines):\n" +
+                              named + "    and 2 more lines\n"));
+}
+
+TEST_F(DeckTool, CheckNamesTheLinesThatDecideTheCodePage) {
+  // One line typed in Latin-1 makes a UTF-8 deck read as 932.
+  const Result latin1 = Run(
+      {"check", Deck("latin1.txt", "|\n\nW\xC3\xB6rter\nK\xC3\xA4se|cheese\nCaf\xE9|coffee\n")});
+  EXPECT_EQ(latin1.status, 0);
+  EXPECT_NE(latin1.out.find("not valid UTF-8, so the deck is read as code page 932; without these "
+                            "lines it would be read as UTF-8 (1 line):\n    line 5\n"),
+            std::string::npos);
+  // A lone lead byte and a code without a character do not convert; a deck meant as 932 is not
+  // said to be UTF-8.
+  const Result cp932 =
+      Run({"check", Deck("cp932.txt", "|\n\nT\na\x81 b\n\x83|\n\x85\x40\n"), "--codepage=932"});
+  EXPECT_EQ(cp932.status, 0);
+  EXPECT_TRUE(cp932.out.ends_with("valid code page 932 (2 lines):\n    line 4\n    line 6\n"));
+  EXPECT_EQ(Run({"check", kVocabularyCp932}).out.find("Warnings"), std::string::npos);
+}
+
+TEST_F(DeckTool, CheckWarnsOfTextThePageHides) {
+  // Lines 4 to 6 hide a word, in a field, an end tag and a parameter; real markup hides nothing.
+  const std::string deck = Deck("tags.txt",
+                                "|\nCommentIntroducer=#\nT\nMolch|<Aalmolch> newt\nx|</Zahl>\n"
+                                "x#<Wort>|y\n<b>bold</B>|<img src=\"a.png\"><br/>\n"
+                                "<!-- note -->|a < b, <3|<ruby>\xE6\xBC\xA2<rt>kan</rt></ruby>\n"
+                                "<svg><circle r=\"1\"/></svg>\n");
+  const Result r = Run({"check", deck});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(
+      r.out.ends_with("text that the page takes for an unknown HTML tag and hides; write "
+                      "&lt; for < (3 card lines):\n    line 4: <Aalmolch>\n"
+                      "    line 5: <Zahl>\n    line 6: <Wort>\n"));
+}
+
+TEST_F(DeckTool, CheckAsJson) {
+  const std::string broken =
+      Deck("broken.txt", "|\nCommentIntroducer=#\nT#big\nhund||dog\n\x82\n<Molch>\n");
+  const std::string shortDeck = Deck("short.txt", "|\nx\n");
+  const std::string missing = dir_ / "missing.txt";
+  for (const std::string& deck : {kAnimals, broken, shortDeck, missing}) {
+    const Result json = Run({"check", deck, "--format", "json"});
+    EXPECT_EQ(json.status, Run({"check", deck}).status) << deck;
+    EXPECT_EQ(json.out.empty(), deck == missing) << deck;
+  }
+
+  // The whole object, but for the header's six settings (two tried) and a problem's reason.
+  auto j = nlohmann::json::parse(Run({"check", broken, "--format=json"}).out);
+  EXPECT_EQ(j["header_settings"]["CommentIntroducer"]["in_header"], true);
+  EXPECT_EQ(j["header_settings"]["InnerHead"],
+            nlohmann::json({{"in_header", false}, {"value", "<p>"}}));
+  EXPECT_TRUE(j["problems"][0]["reason"].get<std::string>().starts_with("the card ends in half"));
+  j.erase("header_settings");
+  j["problems"][0].erase("reason");
+  j["deck_file"] = j["deck_file"] == broken;
+  EXPECT_EQ(j, nlohmann::json::parse(R"({"deck_file": true, "lines": 6, "code_page": 932,
+      "code_page_reason": "chosen from the file's bytes", "field_separator": "|",
+      "default_parameters": [], "title": {"text": "T", "parameters": ["big"]}, "cards": 3,
+      "fields_per_card": {"fewest": 0, "most": 2},
+      "problems": [{"line": 5, "kind": "splits_to_nothing"}],
+      "warnings": {"empty_fields_dropped": [{"line": 4, "fields": 2}], "not_utf8": [],
+                   "not_cp932": [5], "unknown_tags": [{"line": 6, "tag": "Molch"}]}})"));
+
+  const auto s = nlohmann::json::parse(Run({"check", shortDeck, "--format", "json"}).out);
+  EXPECT_TRUE(s["code_page"].is_null() && s["title"].is_null() &&
+              s["problems"][0]["line"].is_null() && s["problems"][0]["kind"] == "too_few_lines");
 }
 
 }  // namespace
