@@ -6,6 +6,7 @@
 
 #include "app/text_rules.h"
 #include "engine/text.h"
+#include "engine/utf8.h"
 
 namespace tavrin::deck_tool {
 
