@@ -59,7 +59,7 @@ xdotool key alt+x
 wait_exit "$pid"
 [[ "$status" == 0 ]] || fail "Alt+X: exit status $status, expected 0"
 keys=$(grep -o '^[A-Za-z]*=' "$ini" 2>/dev/null | tr -d '=\n' | sed 's/\(.\)\([A-Z]\)/\1 \2/g')
-expected="Maximized Top Left Width Height Button Height Button Width File Name Outer Head Outer Foot Inner Head Inner Foot"
+expected="Maximized Top Left Width Height Button Height Button Width File Name Outer Head Outer Foot Inner Head Inner Foot Zoom"
 [[ "$keys" == "$expected" ]] || fail "settings keys: '$keys'"
 grep -qx "FileName=$deck" "$ini" || fail "FileName is not the deck of the command line"
 grep -qx "ButtonHeight=46" "$ini" || fail "ButtonHeight"
