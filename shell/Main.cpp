@@ -228,7 +228,7 @@ TForm1::TForm1()
   normal_ = GetRect();
 
   deck_.ShowHtml = [this](const std::string& html) {
-    tavrin::ShowHtml(*WebBrowser1, html, deck_.CodePage);
+    tavrin::ShowHtml(*WebBrowser1, html, deck_.CodePage, tavrin::PageBaseUrl(deck_.DeckFile));
   };
 
   ButtonO->Bind(wxEVT_BUTTON, &TForm1::ButtonOClick, this);
