@@ -86,6 +86,7 @@ bool HeaderValue(std::string_view header, const std::string& key, std::string_vi
 void LoadDeck(DeckState& deck, const std::string& fileName) {
   if (!IsExistingFile(fileName)) return;
   ReadLines(fileName, deck.Lines);
+  deck.DeckFile = fileName;
   const int32_t lineCount = deck.Lines.Count();
   if (lineCount >= 3) {
     ChooseCodePage(deck);

@@ -47,6 +47,8 @@ struct DeckState : PageRules {
   CodePagePolicy Policy = CodePagePolicy::Auto;
   // Code page of the deck last shown (932 or 65001): the window converts pages from it.
   int CodePage = kCodePage932;
+  // The file that LoadDeck last read, as it was named; empty before any deck.
+  std::string DeckFile;
 
   PageSink ShowHtml;
 

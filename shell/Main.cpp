@@ -76,7 +76,7 @@ TForm1::TForm1()
   placement_ = std::make_unique<tavrin::WindowPlacement>(*this, layout_);
 
   deck_.ShowHtml = [this](const std::string& html) {
-    tavrin::ShowHtml(*WebBrowser1, html, deck_.CodePage);
+    tavrin::ShowHtml(*WebBrowser1, html, deck_.CodePage, tavrin::PageBaseUrl(deck_.DeckFile));
   };
   nativeView_ = std::make_unique<tavrin::NativeView>(*WebBrowser1, *this);
 

@@ -163,12 +163,12 @@ void ShowBlankPage(wxWebView& view) {
   view.LoadURL("about:blank");
 }
 
-void ShowHtml(wxWebView& view, std::string_view html, int codePage) {
-  view.SetPage(DecodeText(html, codePage), "about:blank");
+void ShowHtml(wxWebView& view, std::string_view html, int codePage, const std::string& baseUrl) {
+  view.SetPage(DecodeText(html, codePage), baseUrl);
 }
 
 void ShowAboutPage(wxWebView& view) {
-  ShowHtml(view, kAboutPage, kCodePageUtf8);
+  ShowHtml(view, kAboutPage, kCodePageUtf8, "about:blank");
 }
 
 }  // namespace tavrin

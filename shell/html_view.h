@@ -1,13 +1,17 @@
 // The HTML view: the page area of the main window. Every page reaches it through ShowHtml, which
-// makes the given HTML text the view's whole document at the address "about:blank".
+// makes the given HTML text the view's whole document at the address it is given: "about:blank",
+// or for a deck's pages the deck's folder.
 // The raw platform plumbing of the view (keys it leaves, focus, drops on the page area) is in
 // shell/native_view.h.
 #pragma once
 
 #include <functional>
+#include <string>
 #include <string_view>
 
 #include <wx/string.h>
+
+#include "shell/page_base.h"
 
 class wxWebView;
 class wxWindow;
@@ -37,12 +41,13 @@ HtmlViewFactory SetHtmlViewFactory(HtmlViewFactory factory);
 // once. Never throws.
 void ShowBlankPage(wxWebView& view);
 
-// Makes `html`, bytes in `codePage` (see DecodeText), the view's whole document at "about:blank".
+// Makes `html`, bytes in `codePage` (see DecodeText), the view's whole document at `baseUrl`
+// (ASCII; "about:blank", or a deck folder's PageBaseUrl so that its pictures and sounds load).
 // It hands the page over and returns without waiting for the view, so no event is handled inside
 // it; of several pages handed over in quick succession the view ends with the last. Never throws.
-void ShowHtml(wxWebView& view, std::string_view html, int codePage);
+void ShowHtml(wxWebView& view, std::string_view html, int codePage, const std::string& baseUrl);
 
-// ShowHtml of kAboutPage.
+// ShowHtml of kAboutPage at "about:blank".
 void ShowAboutPage(wxWebView& view);
 
 }  // namespace tavrin

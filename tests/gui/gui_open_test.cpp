@@ -2,6 +2,7 @@
 // program onto the page and the buttons.
 #include <gtk/gtk.h>
 
+#include "shell/page_base.h"
 #include "window_test.h"
 
 namespace gui {
@@ -247,7 +248,7 @@ TEST_F(OpenTest, AFileDroppedOnThePageOpensAsADeckInsteadOfShowingItsText) {
   EXPECT_EQ(model.Load(words_), "");
   ExpectPage(model.Page());
   EXPECT_EQ(form_->Settings().FileName, words_);
-  EXPECT_EQ(form_->WebBrowser1->GetCurrentURL(), "about:blank");
+  EXPECT_EQ(form_->WebBrowser1->GetCurrentURL(), tavrin::PageBaseUrl(words_));
   // The deck works like any other: OK opens its first card.
   form_->BitBtnOK->SetFocus();
   Type(WXK_RETURN);
@@ -306,7 +307,7 @@ TEST_F(OpenTest, ADroppedFolderLoadsNothingAndIsTheFileNameWrittenAtClose) {
   // The same on the page area: the view shows no listing of the folder.
   ASSERT_TRUE(gui::DragFilesFromOutside({TAVRIN_TEST_DATA}, Centre(form_->WebBrowser1)));
   ExpectPageStays(model.Page());
-  EXPECT_EQ(form_->WebBrowser1->GetCurrentURL(), "about:blank");
+  EXPECT_EQ(form_->WebBrowser1->GetCurrentURL(), tavrin::PageBaseUrl(animals_));
   Close();
   ASSERT_FALSE(form_);
   EXPECT_EQ(Section(gui::ReadFile(gui::SettingsPath()), "FileName"), TAVRIN_TEST_DATA);
