@@ -5,6 +5,7 @@
 
 #include "shell/controls.h"
 #include "shell/keyboard.h"
+#include "shell/zoom_steps.h"
 
 namespace {
 
@@ -18,6 +19,9 @@ constexpr KeyAction Press(Control button) {
 constexpr KeyAction kNothing{};
 constexpr KeyAction kNext{KeyEffect::kFocusNext};
 constexpr KeyAction kPrevious{KeyEffect::kFocusPrevious};
+constexpr KeyAction kZoomIn{KeyEffect::kZoomIn};
+constexpr KeyAction kZoomOut{KeyEffect::kZoomOut};
+constexpr KeyAction kZoomReset{KeyEffect::kZoomReset};
 
 TEST(Keyboard, EachKeyActsAsTheTableSays) {
   constexpr int kShift = wxMOD_SHIFT, kCtrl = wxMOD_CONTROL, kAlt = wxMOD_ALT;
@@ -64,6 +68,18 @@ TEST(Keyboard, EachKeyActsAsTheTableSays) {
       {'x', 0, Control::kNone, kNothing},
       {'O', kCtrl | kAlt, Control::kView, kNothing},
       {'S', kCtrl, Control::kOk, kNothing},
+      // Zoom: Ctrl with plus, equals, minus or 0, keypad ones too, Shift or not, wherever the focus
+      // is; not alone, not with Alt.
+      {'+', kCtrl | kShift, Control::kView, kZoomIn},
+      {'=', kCtrl, Control::kOk, kZoomIn},
+      {WXK_NUMPAD_ADD, kCtrl, Control::kNone, kZoomIn},
+      {'-', kCtrl, Control::kQuit, kZoomOut},
+      {WXK_NUMPAD_SUBTRACT, kCtrl | kShift, Control::kView, kZoomOut},
+      {'0', kCtrl, Control::kOpen, kZoomReset},
+      {WXK_NUMPAD0, kCtrl, Control::kView, kZoomReset},
+      {'+', 0, Control::kView, kNothing},
+      {'-', 0, Control::kOk, kNothing},
+      {'0', kCtrl | kAlt, Control::kView, kNothing},
       // OK has no access key; other keys mean nothing.
       {'K', kAlt, Control::kView, kNothing},
       {'A', 0, Control::kOk, kNothing},
@@ -74,6 +90,34 @@ TEST(Keyboard, EachKeyActsAsTheTableSays) {
         << "key " << row.key << ", modifiers " << row.modifiers << ", focus "
         << static_cast<int>(row.focused);
   }
+}
+
+TEST(Zoom, StepsThroughTheLevelsAndStopsAtTheEnds) {
+  struct Row {
+    int32_t from;
+    int steps;
+    int32_t to;
+  };
+  const Row rows[] = {
+      {100, 1, 110}, {100, -1, 90}, {100, 3, 133},  {67, -2, 30},  {240, 5, 300},
+      {300, 1, 300}, {30, -1, 30},  {100, 0, 100},  {125, 1, 133}, {125, -1, 120},
+      {31, -1, 30},  {299, 1, 300}, {300, -14, 30},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(tavrin::ZoomAfter(row.from, row.steps), row.to) << row.from << " by " << row.steps;
+  }
+}
+
+TEST(Zoom, WheelFractionsAddUpToNotchesAndATurnBackDropsTheRest) {
+  tavrin::WheelNotches wheel;
+  EXPECT_EQ(wheel.Add(120, 120), 1);
+  EXPECT_EQ(wheel.Add(-240, 120), -2);
+  EXPECT_EQ(wheel.Add(60, 120), 0);
+  EXPECT_EQ(wheel.Add(59, 120), 0);
+  EXPECT_EQ(wheel.Add(1, 120), 1);
+  EXPECT_EQ(wheel.Add(100, 0), 0);     // a notch of 0 counts as 120
+  EXPECT_EQ(wheel.Add(-100, 120), 0);  // turned back: the 100 is gone
+  EXPECT_EQ(wheel.Add(-20, 120), -1);
 }
 
 TEST(Controls, TabOrderGoesRoundAndStartsFromTheViewWhenNothingHasTheFocus) {
