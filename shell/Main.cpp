@@ -130,9 +130,9 @@ bool TForm1::Show(bool show) {
 }
 
 void TForm1::FormShow() {
-  // The deck's lists are members of the window, so they exist whatever happens to the view here.
   // The view keeps its zoom from page to page, so it is set once here.
   SetZoom(settings_.Zoom);
+  // The deck's lists are members of the window, so they exist whatever happens to the view here.
   tavrin::ShowBlankPage(*WebBrowser1);
   ArrangeControls();
   tavrin::ShowAboutPage(*WebBrowser1);

@@ -77,10 +77,11 @@ class TForm1 : public wxFrame {
   // Handlers. First the program's own, one step of the window's life or one click each:
   // FormCreate, FormShow, FormActivate, FormClose, FormDropFiles, ButtonOClick, ButtonSClick,
   // BitBtnOKClick and BitBtnZClick. Then the toolkit plumbing, On...: OnActivate, OnSize, OnMove,
-  // OnCharHook, OnKeyLeftByView and OnMouseWheel turn the toolkit's events into calls of the
-  // program's handlers, of the layout and of the keyboard table, and keep the placement that the
-  // settings file records. Every one runs as an event handler, bound or through RunAsHandler, so
-  // that an error escaping it takes the way of every handler's error.
+  // OnCharHook and OnKeyLeftByView turn the toolkit's events into calls of the program's handlers,
+  // of the layout and of the keyboard table, and keep the placement that the settings file
+  // records; OnMouseWheel, plumbing too, turns Ctrl+wheel into zoom steps. Every one runs as an
+  // event handler, bound or through RunAsHandler, so that an error escaping it takes the way of
+  // every handler's error.
   void FormCreate();
   void FormShow();
   void FormActivate();
