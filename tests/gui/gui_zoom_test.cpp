@@ -8,34 +8,29 @@
 namespace gui {
 namespace {
 
-// The zoom that the page itself sees: the view's width over the width it has in CSS pixels.
-double PageZoom(wxWebView& view) {
-  wxString width;
-  if (!view.RunScript("window.innerWidth", &width)) return 0;
-  return view.GetClientSize().x / wxAtof(width);
-}
-
 class ZoomTest : public WindowTest {
  protected:
-  // Waits until the page shows the zoom `percent` and the settings hold it.
+  // Waits until the settings hold `percent` and the page shows it: the view's width over the
+  // width the page has in CSS pixels.
   void ExpectZoom(int percent) {
+    double seen = 0;
     EXPECT_TRUE(PumpUntil([&] {
-      return form_->Settings().Zoom == percent &&
-             std::abs(PageZoom(*form_->WebBrowser1) * 100 - percent) < 1;
+      wxString width;
+      form_->WebBrowser1->RunScript("window.innerWidth", &width);
+      seen = 100.0 * form_->WebBrowser1->GetClientSize().x / wxAtof(width);
+      return form_->Settings().Zoom == percent && std::abs(seen - percent) < 1;
     })) << "settings "
-        << form_->Settings().Zoom << ", page " << PageZoom(*form_->WebBrowser1) * 100
-        << ", expected " << percent;
+        << form_->Settings().Zoom << ", page " << seen << ", expected " << percent;
   }
 
   // Turns the wheel `notches` times with Ctrl held (up when positive) over `window`'s middle.
   void CtrlWheel(wxWindow& window, int notches) {
-    const wxRect r = window.GetScreenRect();
-    const std::string command =
-        "xdotool mousemove " + std::to_string(r.x + r.width / 2) + " " +
-        std::to_string(r.y + r.height / 2) + " keydown ctrl click --repeat " +
-        std::to_string(std::abs(notches)) + (notches > 0 ? " 4" : " 5") + " keyup ctrl";
+    const wxPoint at = window.GetScreenRect().GetPosition() + window.GetSize() / 2;
+    const std::string command = "xdotool mousemove " + std::to_string(at.x) + " " +
+                                std::to_string(at.y) + " keydown ctrl click --repeat " +
+                                std::to_string(std::abs(notches)) + (notches > 0 ? " 4" : " 5") +
+                                " keyup ctrl";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
-    PumpFor(milliseconds(100));
   }
 };
 
