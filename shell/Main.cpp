@@ -93,6 +93,11 @@ TForm1::TForm1()
   Bind(wxEVT_CLOSE_WINDOW, &TForm1::FormClose, this);
   Bind(wxEVT_CHAR_HOOK, &TForm1::OnCharHook, this);
   Bind(tavrin::EVT_KEY_LEFT_BY_VIEW, &TForm1::OnKeyLeftByView, this);
+  // Ctrl+wheel zooms over the buttons and, handed on by NativeView, over the page.
+  Bind(wxEVT_MOUSEWHEEL, &TForm1::OnMouseWheel, this);
+  for (std::size_t i = 1; i < controls_.size(); ++i) {
+    controls_[i]->Bind(wxEVT_MOUSEWHEEL, &TForm1::OnMouseWheel, this);
+  }
   // Files dropped anywhere on the window, the page area included (NativeView), open as a deck.
   Bind(wxEVT_DROP_FILES, &TForm1::FormDropFiles, this);
 }
@@ -125,6 +130,8 @@ bool TForm1::Show(bool show) {
 }
 
 void TForm1::FormShow() {
+  // The view keeps its zoom from page to page, so it is set once here.
+  SetZoom(settings_.Zoom);
   // The deck's lists are members of the window, so they exist whatever happens to the view here.
   tavrin::ShowBlankPage(*WebBrowser1);
   ArrangeControls();
@@ -242,10 +249,33 @@ bool TForm1::PressForKey(int keyCode, int modifiers, Control focused) {
     case tavrin::KeyEffect::kFocusPrevious:
       MoveFocus(-1);
       return true;
+    case tavrin::KeyEffect::kZoomIn:
+      SetZoom(tavrin::ZoomAfter(settings_.Zoom, 1));
+      return true;
+    case tavrin::KeyEffect::kZoomOut:
+      SetZoom(tavrin::ZoomAfter(settings_.Zoom, -1));
+      return true;
+    case tavrin::KeyEffect::kZoomReset:
+      SetZoom(tavrin::keys::kZoom.fallback);
+      return true;
     case tavrin::KeyEffect::kNothing:
       break;
   }
   return false;
+}
+
+void TForm1::OnMouseWheel(wxMouseEvent& event) {
+  if (!event.ControlDown() || event.GetWheelAxis() != wxMOUSE_WHEEL_VERTICAL) {
+    event.Skip();
+    return;
+  }
+  const int notches = wheelNotches_.Add(event.GetWheelRotation(), event.GetWheelDelta());
+  if (notches != 0) SetZoom(tavrin::ZoomAfter(settings_.Zoom, notches));
+}
+
+void TForm1::SetZoom(int32_t percent) {
+  settings_.Zoom = percent;
+  WebBrowser1->SetZoomFactor(static_cast<float>(percent) / 100.0f);
 }
 
 void TForm1::Press(wxButton* button) {

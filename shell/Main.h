@@ -12,10 +12,12 @@
 #include "engine/deck.h"
 #include "shell/keyboard.h"
 #include "shell/settings.h"
+#include "shell/zoom_steps.h"
 
 class wxButton;
 class wxDropFilesEvent;
 class wxFileDialog;
+class wxMouseEvent;
 class wxWebView;
 
 namespace tavrin {
@@ -77,8 +79,9 @@ class TForm1 : public wxFrame {
   // BitBtnOKClick and BitBtnZClick. Then the toolkit plumbing, On...: OnActivate, OnSize, OnMove,
   // OnCharHook and OnKeyLeftByView turn the toolkit's events into calls of the program's handlers,
   // of the layout and of the keyboard table, and keep the placement that the settings file
-  // records. Every one runs as an event handler, bound or through RunAsHandler, so that an error
-  // escaping it takes the way of every handler's error.
+  // records; OnMouseWheel, plumbing too, turns Ctrl+wheel into zoom steps. Every one runs as an
+  // event handler, bound or through RunAsHandler, so that an error escaping it takes the way of
+  // every handler's error.
   void FormCreate();
   void FormShow();
   void FormActivate();
@@ -94,6 +97,7 @@ class TForm1 : public wxFrame {
   void OnMove(wxMoveEvent& event);
   void OnCharHook(wxKeyEvent& event);
   void OnKeyLeftByView(wxKeyEvent& event);
+  void OnMouseWheel(wxMouseEvent& event);
 
   // Runs `step` as the handler of an event of this window, so that an error escaping it takes the
   // way of every handler's error.
@@ -102,6 +106,8 @@ class TForm1 : public wxFrame {
   void Press(wxButton* button);
   void MoveFocus(int step);
   void FocusControl(tavrin::Control control);
+  // Shows the page at `percent` and keeps it in the settings, which the close writes.
+  void SetZoom(int32_t percent);
 
   // The six controls in tab order, indexed by tavrin::Control.
   std::array<wxWindow*, tavrin::kControlCount> controls_{};
@@ -110,6 +116,7 @@ class TForm1 : public wxFrame {
   tavrin::ControlBounds layout_;
   bool shown_ = false;
   bool activated_ = false;
+  tavrin::WheelNotches wheelNotches_;
   std::unique_ptr<tavrin::WindowPlacement> placement_;
   std::unique_ptr<tavrin::NativeView> nativeView_;
 };

@@ -9,6 +9,7 @@
 #include <wx/webview.h>
 
 #include "engine/text.h"
+#include "engine/utf8.h"
 
 namespace tavrin {
 
@@ -17,48 +18,28 @@ namespace {
 constexpr wchar_t kSubstitute = 0xFFFD;
 
 // Appends the UTF-8 reading of `bytes`. A byte that cannot begin a character, and the longest
-// start of a character that breaks off, each become one substitute character.
+// start of a character that breaks off, each become one substitute character, by the sequence
+// rule that the engine's validation uses.
 void DecodeUtf8(std::string_view bytes, std::wstring& out) {
   const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
   const std::size_t n = bytes.size();
   std::size_t i = 0;
   while (i < n) {
-    const unsigned char b = s[i];
-    if (b < 0x80) {
-      out.push_back(static_cast<wchar_t>(b));
+    if (s[i] < 0x80) {
+      out.push_back(static_cast<wchar_t>(s[i]));
       ++i;
       continue;
     }
-    int need;
-    unsigned char lo = 0x80, hi = 0xBF;  // range of the second byte
-    char32_t code;
-    if (b >= 0xC2 && b <= 0xDF) {
-      need = 1;
-      code = b & 0x1F;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-      need = 2;
-      code = b & 0x0F;
-      if (b == 0xE0) lo = 0xA0;  // no overlong forms
-      if (b == 0xED) hi = 0x9F;  // no surrogates
-    } else if (b >= 0xF0 && b <= 0xF4) {
-      need = 3;
-      code = b & 0x07;
-      if (b == 0xF0) lo = 0x90;
-      if (b == 0xF4) hi = 0x8F;  // nothing above U+10FFFF
+    const Utf8Sequence sequence = Utf8SequenceAt(bytes, i);
+    if (sequence.valid) {
+      // The lead byte's payload is 5, 4 or 3 bits for a sequence of 2, 3 or 4 bytes.
+      char32_t code = s[i] & (0x7F >> sequence.length);
+      for (std::size_t k = 1; k < sequence.length; ++k) code = (code << 6) | (s[i + k] & 0x3F);
+      out.push_back(static_cast<wchar_t>(code));
     } else {
       out.push_back(kSubstitute);
-      ++i;
-      continue;
     }
-    std::size_t j = i + 1;
-    int got = 0;
-    for (; got < need && j < n; ++got, ++j) {
-      const unsigned char c = s[j];
-      if (got == 0 ? (c < lo || c > hi) : (c < 0x80 || c > 0xBF)) break;
-      code = (code << 6) | (c & 0x3F);
-    }
-    out.push_back(got == need ? static_cast<wchar_t>(code) : kSubstitute);
-    i = j;
+    i += sequence.length;
   }
 }
 

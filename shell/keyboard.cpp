@@ -13,6 +13,9 @@ constexpr KeyAction Press(Control button) {
 constexpr KeyAction kNothing{};
 constexpr KeyAction kNext{KeyEffect::kFocusNext};
 constexpr KeyAction kPrevious{KeyEffect::kFocusPrevious};
+constexpr KeyAction kZoomIn{KeyEffect::kZoomIn};
+constexpr KeyAction kZoomOut{KeyEffect::kZoomOut};
+constexpr KeyAction kZoomReset{KeyEffect::kZoomReset};
 
 bool IsButton(Control control) {
   return control != Control::kView && control != Control::kNone;
@@ -35,6 +38,27 @@ Control AccessKeyButton(int keyCode) {
       return Control::kQuit;
     default:
       return Control::kNone;
+  }
+}
+
+// The zoom that Ctrl with `keyCode` asks for, as browsers have it, whichever control has the
+// focus. Shift is allowed: plus needs it on many layouts.
+KeyAction ZoomKey(int keyCode) {
+  switch (keyCode) {
+    case '+':
+    case '=':
+    case WXK_ADD:
+    case WXK_NUMPAD_ADD:
+      return kZoomIn;
+    case '-':
+    case WXK_SUBTRACT:
+    case WXK_NUMPAD_SUBTRACT:
+      return kZoomOut;
+    case '0':
+    case WXK_NUMPAD0:
+      return kZoomReset;
+    default:
+      return kNothing;
   }
 }
 
@@ -69,6 +93,9 @@ KeyAction ActionForKey(int keyCode, int modifiers, Control focused) {
       return alt ? kNothing : kPrevious;
     default:
       break;
+  }
+  if (ctrl && !alt) {
+    if (const KeyAction zoom = ZoomKey(keyCode); zoom != kNothing) return zoom;
   }
   const Control target = AccessKeyButton(keyCode);
   // With Alt anywhere in the window; alone while a button has the focus.

@@ -6,8 +6,17 @@
 
 namespace tavrin {
 
-// What a key does: press one button, move the focus forward or back in tab order, or nothing.
-enum class KeyEffect { kNothing, kPress, kFocusNext, kFocusPrevious };
+// What a key does: press one button, move the focus forward or back in tab order, zoom the page
+// in or out by one step or back to 100%, or nothing.
+enum class KeyEffect {
+  kNothing,
+  kPress,
+  kFocusNext,
+  kFocusPrevious,
+  kZoomIn,
+  kZoomOut,
+  kZoomReset
+};
 
 struct KeyAction {
   KeyEffect effect = KeyEffect::kNothing;

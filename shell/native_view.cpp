@@ -45,12 +45,30 @@ int KeyCodeOf(guint keyval) {
     case GDK_KEY_Down:
     case GDK_KEY_KP_Down:
       return WXK_DOWN;
+    case GDK_KEY_plus:
+      return '+';
+    case GDK_KEY_equal:
+      return '=';
+    case GDK_KEY_KP_Add:
+      return WXK_NUMPAD_ADD;
+    case GDK_KEY_minus:
+    case GDK_KEY_underscore:  // Shift with minus, as the window's own keys count it
+      return '-';
+    case GDK_KEY_KP_Subtract:
+      return WXK_NUMPAD_SUBTRACT;
+    case GDK_KEY_0:
+      return '0';
+    case GDK_KEY_KP_0:
+      return WXK_NUMPAD0;
     default:
       return keyval < 0x80 && std::isalpha(static_cast<int>(keyval))
                  ? std::toupper(static_cast<int>(keyval))
                  : 0;
   }
 }
+
+// The rotation of one notch of a wheel, as the toolkit counts it.
+constexpr int kWheelDelta = 120;
 
 GdkAtom UriListTarget() {
   return gdk_atom_intern_static_string("text/uri-list");
@@ -110,6 +128,35 @@ struct NativeView::Signals {
     return window.GetEventHandler()->SafelyProcessEvent(event) || !event.GetSkipped();
   }
 
+  // Ctrl+wheel over the page zooms, whatever the page does with wheels: it goes to the window as
+  // a wheel event, and neither the page nor the view sees it.
+  static gboolean Scrolled(GtkWidget*, GdkEventScroll* scroll, gpointer data) {
+    if ((scroll->state & GDK_CONTROL_MASK) == 0) return FALSE;
+    int rotation = 0;
+    switch (scroll->direction) {
+      case GDK_SCROLL_UP:
+        rotation = kWheelDelta;
+        break;
+      case GDK_SCROLL_DOWN:
+        rotation = -kWheelDelta;
+        break;
+      case GDK_SCROLL_SMOOTH:
+        rotation = static_cast<int>(-scroll->delta_y * kWheelDelta);
+        break;
+      default:  // sideways
+        return TRUE;
+    }
+    wxWindow& window = static_cast<NativeView*>(data)->window_;
+    wxMouseEvent wheel(wxEVT_MOUSEWHEEL);
+    wheel.m_wheelRotation = rotation;
+    wheel.m_wheelDelta = kWheelDelta;
+    wheel.m_controlDown = true;
+    wheel.m_shiftDown = (scroll->state & GDK_SHIFT_MASK) != 0;
+    wheel.SetEventObject(&window);
+    window.GetEventHandler()->SafelyProcessEvent(wheel);
+    return TRUE;
+  }
+
   static gboolean DragMotion(GtkWidget*, GdkDragContext* context, gint, gint, guint time,
                              gpointer) {
     if (!IsUriDragFromOutside(context)) return FALSE;
@@ -159,6 +206,7 @@ NativeView::NativeView(wxWebView& view, wxWindow& window)
   if (widget == nullptr) return;
   g_signal_connect(widget, "key-press-event", G_CALLBACK(Signals::KeyOffered), this);
   g_signal_connect_after(widget, "key-press-event", G_CALLBACK(Signals::KeyLeft), this);
+  g_signal_connect(widget, "scroll-event", G_CALLBACK(Signals::Scrolled), this);
   g_signal_connect(widget, "drag-motion", G_CALLBACK(Signals::DragMotion), this);
   g_signal_connect(widget, "drag-leave", G_CALLBACK(Signals::DragLeave), this);
   g_signal_connect(widget, "drag-drop", G_CALLBACK(Signals::DragDrop), this);

@@ -1,6 +1,6 @@
 // The HTML view's platform widget as the main window meets it: keys that the view leaves, the
-// keyboard focus, and files dropped on the page area. Every raw GTK call on the view is made here;
-// the window gets plain wx events and calls.
+// keyboard focus, Ctrl+wheel over the page, and files dropped on the page area. Every raw GTK call
+// on the view is made here; the window gets plain wx events and calls.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +22,9 @@ class NativeView {
   // Connects to `view`'s widget for `window`, which must outlive this object:
   // - keys that the view leaves reach `window` as EVT_KEY_LEFT_BY_VIEW; the event counts as taken
   //   unless its handler skips it;
+  // - a wheel turned with Ctrl over the page reaches `window` as wxEVT_MOUSEWHEEL with Ctrl down
+  //   (smooth scrolling too, as fractions of a notch) and goes no further: the view neither
+  //   scrolls nor zooms by itself;
   // - files that another program drags onto the page area reach `window` as wxEVT_DROP_FILES, as
   //   do those dropped on the rest of the window, instead of making the view show the first
   //   file's text. Drags that begin in the program itself, and drags that carry no list of URIs,

@@ -5,6 +5,7 @@
 
 #include "shell/controls.h"
 #include "shell/keyboard.h"
+#include "shell/zoom_steps.h"
 
 namespace {
 
@@ -18,6 +19,9 @@ constexpr KeyAction Press(Control button) {
 constexpr KeyAction kNothing{};
 constexpr KeyAction kNext{KeyEffect::kFocusNext};
 constexpr KeyAction kPrevious{KeyEffect::kFocusPrevious};
+constexpr KeyAction kZoomIn{KeyEffect::kZoomIn};
+constexpr KeyAction kZoomOut{KeyEffect::kZoomOut};
+constexpr KeyAction kZoomReset{KeyEffect::kZoomReset};
 
 TEST(Keyboard, EachKeyActsAsTheTableSays) {
   constexpr int kShift = wxMOD_SHIFT, kCtrl = wxMOD_CONTROL, kAlt = wxMOD_ALT;
@@ -64,6 +68,14 @@ TEST(Keyboard, EachKeyActsAsTheTableSays) {
       {'x', 0, Control::kNone, kNothing},
       {'O', kCtrl | kAlt, Control::kView, kNothing},
       {'S', kCtrl, Control::kOk, kNothing},
+      // Zoom: Ctrl with plus, equals, minus, 0 or their keypad keys, Shift or not, anywhere.
+      {'+', kCtrl | kShift, Control::kView, kZoomIn},
+      {WXK_NUMPAD_ADD, kCtrl, Control::kNone, kZoomIn},
+      {'-', kCtrl, Control::kQuit, kZoomOut},
+      {WXK_NUMPAD_SUBTRACT, kCtrl | kShift, Control::kView, kZoomOut},
+      {WXK_NUMPAD0, kCtrl, Control::kOk, kZoomReset},
+      {'=', 0, Control::kView, kNothing},
+      {'0', kCtrl | kAlt, Control::kView, kNothing},
       // OK has no access key; other keys mean nothing.
       {'K', kAlt, Control::kView, kNothing},
       {'A', 0, Control::kOk, kNothing},
@@ -74,6 +86,18 @@ TEST(Keyboard, EachKeyActsAsTheTableSays) {
         << "key " << row.key << ", modifiers " << row.modifiers << ", focus "
         << static_cast<int>(row.focused);
   }
+}
+
+TEST(Zoom, StepsThroughTheLevelsStopsAtTheEndsAndCountsWheelNotches) {
+  // From, steps, to; a level between two (from a hand-edited file) moves to the next one.
+  const int rows[][3] = {{100, 1, 110}, {100, -3, 67}, {67, -2, 30},  {240, 5, 300},
+                         {300, 1, 300}, {30, -1, 30},  {125, 1, 133}, {125, -1, 120}};
+  for (const auto& [from, steps, to] : rows) EXPECT_EQ(tavrin::ZoomAfter(from, steps), to) << from;
+  tavrin::WheelNotches wheel;
+  EXPECT_EQ(wheel.Add(-240, 120), -2);
+  EXPECT_EQ(wheel.Add(60, 120) + wheel.Add(59, 0), 0);  // a notch of 0 counts as 120
+  EXPECT_EQ(wheel.Add(1, 120), 1);
+  EXPECT_EQ(wheel.Add(100, 120) + wheel.Add(-100, 120), 0);  // a turn back drops the rest
 }
 
 TEST(Controls, TabOrderGoesRoundAndStartsFromTheViewWhenNothingHasTheFocus) {
