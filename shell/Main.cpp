@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -165,7 +166,12 @@ void TForm1::ArrangeControls() {
 void TForm1::ButtonOClick(wxCommandEvent&) {
   // Made at the first use: the platform's file chooser is slow to make and would delay start-up.
   if (OpenDialog1 == nullptr) OpenDialog1 = tavrin::MakeOpenDialog(this);
-  if (auto chosen = tavrin::RunOpenDialog(*OpenDialog1, settings_.FileName)) {
+  std::optional<std::string> chosen;
+  {
+    const tavrin::ModalWindowScope modal;
+    chosen = tavrin::RunOpenDialog(*OpenDialog1, settings_.FileName);
+  }
+  if (chosen) {
     settings_.FileName = std::move(*chosen);
     tavrin::LoadDeck(deck_, settings_.FileName);
   }
@@ -186,6 +192,12 @@ void TForm1::BitBtnZClick(wxCommandEvent&) {
 }
 
 void TForm1::FormDropFiles(wxDropFilesEvent& event) {
+  // Behind a modal window the drop is left unhandled, so that the program it came from hears that
+  // it failed.
+  if (tavrin::IsModalWindowOpen()) {
+    event.Skip();
+    return;
+  }
   // A drop of links that name no local file brings nothing to open.
   if (event.GetNumberOfFiles() == 0) return;
   settings_.FileName = tavrin::GetDroppedFileName(event);
