@@ -94,6 +94,9 @@ TForm1::TForm1()
   Bind(wxEVT_CLOSE_WINDOW, &TForm1::FormClose, this);
   Bind(wxEVT_CHAR_HOOK, &TForm1::OnCharHook, this);
   Bind(tavrin::EVT_KEY_LEFT_BY_VIEW, &TForm1::OnKeyLeftByView, this);
+  // A view whose web process died is blank and deaf to keys until it is handed a page again.
+  Bind(tavrin::EVT_VIEW_PROCESS_ENDED,
+       [this](wxCommandEvent&) { tavrin::ShowHtmlAgain(*WebBrowser1); });
   // Files dropped anywhere on the window, the page area included (NativeView), open as a deck.
   Bind(wxEVT_DROP_FILES, &TForm1::FormDropFiles, this);
 }

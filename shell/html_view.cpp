@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 
+#include <wx/clntdata.h>
 #include <wx/webview.h>
 
 #include "engine/text.h"
@@ -124,6 +125,12 @@ wxWebView* MakePlatformView(wxWindow* parent) {
                         wxWebViewBackendDefault, wxBORDER_NONE, "WebBrowser1");
 }
 
+// The last page handed to a view, kept with the view itself.
+class LastPage : public wxClientData {
+ public:
+  wxString text;
+};
+
 HtmlViewFactory& Factory() {
   static HtmlViewFactory factory;
   return factory;
@@ -164,7 +171,21 @@ void ShowBlankPage(wxWebView& view) {
 }
 
 void ShowHtml(wxWebView& view, std::string_view html, int codePage) {
-  view.SetPage(DecodeText(html, codePage), "about:blank");
+  auto* last = static_cast<LastPage*>(view.GetClientObject());
+  if (last == nullptr) {
+    last = new LastPage;
+    view.SetClientObject(last);
+  }
+  last->text = DecodeText(html, codePage);
+  view.SetPage(last->text, "about:blank");
+}
+
+void ShowHtmlAgain(wxWebView& view) {
+  if (const auto* last = static_cast<const LastPage*>(view.GetClientObject())) {
+    view.SetPage(last->text, "about:blank");
+  } else {
+    ShowBlankPage(view);
+  }
 }
 
 void ShowAboutPage(wxWebView& view) {

@@ -1,5 +1,11 @@
-// Faults of the window as a learner met them, each in the real window: drops behind a modal window.
+// Faults of the window as a learner met them, each in the real window: drops behind a modal window,
+// and a view whose web process died.
+#include <signal.h>
+#include <unistd.h>
+
 #include <filesystem>
+#include <fstream>
+#include <map>
 
 #include "window_test.h"
 
@@ -51,6 +57,61 @@ TEST_F(WindowTest, DropsAreRefusedWhileTheOpenDialogOrAnErrorReportIsOpen) {
   Model model(animals);
   EXPECT_EQ(model.Load(words), "");
   ExpectPage(model.Page());
+}
+
+// The living web processes of this program's views: its descendants named WebKitWebProcess.
+std::vector<pid_t> WebProcesses() {
+  std::map<pid_t, pid_t> parents;
+  std::vector<pid_t> named;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    std::ifstream stat(entry.path() / "stat");
+    std::string line;
+    if (!std::getline(stat, line)) continue;
+    // "pid (name) state parent ...", and the name may hold blanks and parentheses.
+    const std::size_t open = line.find('('), close = line.rfind(')');
+    if (open == std::string::npos || close == std::string::npos || close + 4 >= line.size()) {
+      continue;
+    }
+    const pid_t pid = std::stoi(line.substr(0, open));
+    parents[pid] = std::stoi(line.substr(close + 4));
+    // The kernel keeps 15 bytes of a name.
+    if (line.compare(open + 1, close - open - 1, "WebKitWebProces") == 0 &&
+        line[close + 2] != 'Z') {
+      named.push_back(pid);
+    }
+  }
+  std::vector<pid_t> ours;
+  for (pid_t pid : named) {
+    for (pid_t up = pid; up > 1 && parents.count(up) != 0; up = parents[up]) {
+      if (parents[up] == getpid()) {
+        ours.push_back(pid);
+        break;
+      }
+    }
+  }
+  return ours;
+}
+
+TEST_F(WindowTest, WhenTheViewsWebProcessDiesThePageAndTheKeyboardComeBack) {
+  const std::string deck = gui::DataFile("gui-animals.txt");
+  Start(deck);
+  Model model(deck);
+  ExpectPage(model.Page());
+  const std::vector<pid_t> killed = WebProcesses();
+  ASSERT_FALSE(killed.empty());
+  for (pid_t pid : killed) ASSERT_EQ(kill(pid, SIGKILL), 0);
+  // The page comes back, in a web process of its own.
+  EXPECT_TRUE(PumpUntil([&] {
+    const std::vector<pid_t> now = WebProcesses();
+    return !now.empty() && now != killed;
+  }));
+  ExpectPage(model.Page());
+  EXPECT_TRUE(form_->ViewHasFocus());
+  Type(WXK_RETURN);
+  model.Ok();
+  ExpectPage(model.Page());
+  Type('x', wxMOD_ALT);
+  EXPECT_TRUE(PumpUntil([&] { return !form_; })) << "Alt+X did not close the window";
 }
 
 }  // namespace
