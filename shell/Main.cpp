@@ -67,9 +67,10 @@ TForm1::TForm1()
   BitBtnZ = MakeButton(this, "Back(&Z)", "BitBtnZ");
   BitBtnX = MakeButton(this, "Quit(&X)", "BitBtnX");
   controls_ = {WebBrowser1, ButtonO, ButtonS, BitBtnOK, BitBtnZ, BitBtnX};
-  tavrin::SetPicture(*BitBtnOK, tavrin::artwork::kOkPicture);
-  tavrin::SetPicture(*BitBtnZ, tavrin::artwork::kBackPicture);
-  tavrin::SetPicture(*BitBtnX, tavrin::artwork::kQuitPicture);
+  namespace artwork = tavrin::artwork;
+  tavrin::SetPicture(*BitBtnOK, artwork::kOkPicture, artwork::kOkPicture2x);
+  tavrin::SetPicture(*BitBtnZ, artwork::kBackPicture, artwork::kBackPicture2x);
+  tavrin::SetPicture(*BitBtnX, artwork::kQuitPicture, artwork::kQuitPicture2x);
   const wxFont font = tavrin::ButtonFont();
   for (std::size_t i = 1; i < controls_.size(); ++i) tavrin::SetButtonFace(*controls_[i], font);
   BitBtnOK->SetDefault();

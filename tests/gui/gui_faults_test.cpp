@@ -1,5 +1,6 @@
 // Faults of the window as a learner met them, each in the real window: drops behind a modal window,
-// and a view whose web process died.
+// button pictures over their captions, and a view whose web process died.
+#include <gtk/gtk.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -7,6 +8,7 @@
 #include <fstream>
 #include <map>
 
+#include "shell/button_look.h"
 #include "window_test.h"
 
 namespace gui {
@@ -57,6 +59,54 @@ TEST_F(WindowTest, DropsAreRefusedWhileTheOpenDialogOrAnErrorReportIsOpen) {
   Model model(animals);
   EXPECT_EQ(model.Load(words), "");
   ExpectPage(model.Page());
+}
+
+// The bounds that the toolkit gave a picture button and its picture and caption, on one window.
+struct ButtonFace {
+  GtkAllocation button, picture, caption;
+  int captionWidth;  // what the caption needs to show whole
+};
+
+ButtonFace FaceOf(wxButton* button) {
+  ButtonFace face{};
+  auto* widget = static_cast<GtkWidget*>(button->GetHandle());
+  gtk_widget_get_allocation(widget, &face.button);
+  GtkWidget* picture = gtk_button_get_image(GTK_BUTTON(widget));
+  gtk_widget_get_allocation(picture, &face.picture);
+  GList* children = gtk_container_get_children(GTK_CONTAINER(gtk_widget_get_parent(picture)));
+  for (GList* child = children; child != nullptr; child = child->next) {
+    if (!GTK_IS_LABEL(child->data)) continue;
+    gtk_widget_get_allocation(GTK_WIDGET(child->data), &face.caption);
+    gtk_widget_get_preferred_width(GTK_WIDGET(child->data), nullptr, &face.captionWidth);
+  }
+  g_list_free(children);
+  return face;
+}
+
+TEST_F(WindowTest, ButtonPicturesStandBesideTheirCaptionsWhichNarrowButtonsClip) {
+  for (int width : {75, 60}) {
+    gui::WriteFile(gui::SettingsPath(), "[Main]\nButtonWidth=" + std::to_string(width) + "\n");
+    Start();
+    ASSERT_TRUE(PumpUntil([&] { return form_->BitBtnZ->GetSize().x == width; }));
+    for (wxButton* button : {form_->BitBtnOK, form_->BitBtnZ, form_->BitBtnX}) {
+      SCOPED_TRACE(testing::Message() << button->GetLabel() << " at width " << width);
+      const ButtonFace f = FaceOf(button);
+      EXPECT_EQ(f.caption.x - (f.picture.x + f.picture.width), tavrin::kPictureGap);
+      EXPECT_GE(f.picture.x, f.button.x);
+      const int left = f.picture.x - f.button.x;
+      const int right = f.button.x + f.button.width - (f.caption.x + f.caption.width);
+      EXPECT_GE(right, 0);
+      if (width == 75 || button == form_->BitBtnOK) {
+        // Whole, and centred together with the picture.
+        EXPECT_GE(f.caption.width, f.captionWidth);
+        EXPECT_NEAR(left, right, 1);
+      } else {
+        EXPECT_LT(f.caption.width, f.captionWidth);
+      }
+    }
+    form_->Destroy();
+    PumpUntil([&] { return !form_; });
+  }
 }
 
 // The living web processes of this program's views: its descendants named WebKitWebProcess.
