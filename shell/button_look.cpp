@@ -67,12 +67,16 @@ gboolean DrawClippedCaption(GtkWidget* label, cairo_t* cr, gpointer) {
   return TRUE;
 }
 
-// The toolkit's button sets the spacing of the box around picture and caption from its style,
-// each time the style changes.
-void SetPictureGap(GtkWidget* button, gpointer) {
+// The box in which the toolkit's button holds its picture and caption, or null.
+GtkBox* PictureBox(GtkWidget* button) {
   GtkWidget* image = gtk_button_get_image(GTK_BUTTON(button));
   GtkWidget* box = image != nullptr ? gtk_widget_get_parent(image) : nullptr;
-  if (box != nullptr && GTK_IS_BOX(box)) gtk_box_set_spacing(GTK_BOX(box), kPictureGap);
+  return box != nullptr && GTK_IS_BOX(box) ? GTK_BOX(box) : nullptr;
+}
+
+// The toolkit's button sets the spacing of that box from its style, each time the style changes.
+void SetPictureGap(GtkWidget* button, gpointer) {
+  if (GtkBox* box = PictureBox(button)) gtk_box_set_spacing(box, kPictureGap);
 }
 
 // The toolkit's button lays out picture and caption in a box that, given less than both need,
@@ -80,9 +84,8 @@ void SetPictureGap(GtkWidget* button, gpointer) {
 // after it, clipped, and narrows the button's side padding so that the captions fit at 75 pixels.
 void FitPictureBesideCaption(wxButton& button) {
   auto* widget = static_cast<GtkWidget*>(button.GetHandle());
-  GtkWidget* image = gtk_button_get_image(GTK_BUTTON(widget));
-  GtkWidget* box = image != nullptr ? gtk_widget_get_parent(image) : nullptr;
-  if (box == nullptr || !GTK_IS_BOX(box)) return;
+  GtkBox* box = PictureBox(widget);
+  if (box == nullptr) return;
   SetPictureGap(widget, nullptr);
   g_signal_connect_after(widget, "style-updated", G_CALLBACK(SetPictureGap), nullptr);
   GList* children = gtk_container_get_children(GTK_CONTAINER(box));
