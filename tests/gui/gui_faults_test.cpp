@@ -6,7 +6,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <map>
 
 #include "shell/button_look.h"
 #include "window_test.h"
@@ -109,34 +108,19 @@ TEST_F(WindowTest, ButtonPicturesStandBesideTheirCaptionsWhichNarrowButtonsClip)
   }
 }
 
-// The living web processes of this program's views: its descendants named WebKitWebProcess.
+// The living web processes of this program's views: its children named WebKitWebProcess.
 std::vector<pid_t> WebProcesses() {
-  std::map<pid_t, pid_t> parents;
-  std::vector<pid_t> named;
+  std::vector<pid_t> ours;
   for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    // "pid (name) state parent ...": the kernel keeps 15 bytes of a name.
+    const std::string named = " (WebKitWebProces) ";
     std::ifstream stat(entry.path() / "stat");
     std::string line;
-    if (!std::getline(stat, line)) continue;
-    // "pid (name) state parent ...", and the name may hold blanks and parentheses.
-    const std::size_t open = line.find('('), close = line.rfind(')');
-    if (open == std::string::npos || close == std::string::npos || close + 4 >= line.size()) {
-      continue;
-    }
-    const pid_t pid = std::stoi(line.substr(0, open));
-    parents[pid] = std::stoi(line.substr(close + 4));
-    // The kernel keeps 15 bytes of a name.
-    if (line.compare(open + 1, close - open - 1, "WebKitWebProces") == 0 &&
-        line[close + 2] != 'Z') {
-      named.push_back(pid);
-    }
-  }
-  std::vector<pid_t> ours;
-  for (pid_t pid : named) {
-    for (pid_t up = pid; up > 1 && parents.count(up) != 0; up = parents[up]) {
-      if (parents[up] == getpid()) {
-        ours.push_back(pid);
-        break;
-      }
+    std::getline(stat, line);
+    const std::size_t at = line.find(named);
+    if (at != std::string::npos && line[at + named.size()] != 'Z' &&
+        std::stoi(line.substr(at + named.size() + 2)) == getpid()) {
+      ours.push_back(std::stoi(line));
     }
   }
   return ours;
