@@ -3,7 +3,8 @@
 
 ok.png, back.png and quit.png are the 18x18 pictures of the OK, Back and Quit buttons: a green
 check mark, a red cross and an open door on olive (128,128,0), the colour that the program makes
-transparent. tavrin.png is the 32x32 window icon: two study cards, fully opaque. Every file uses
+transparent. ok@2x.png, back@2x.png and quit@2x.png are the same drawings at 36x36, for screens
+that scale by 2. tavrin.png is the 32x32 window icon: two study cards, fully opaque. Every file uses
 at most 16 colours and is written as a 4-bit palette image. Standard library only.
 """
 import os
@@ -28,35 +29,40 @@ TEAL = (0, 128, 128)
 
 
 class Canvas:
-    def __init__(self, width, height, background):
-        self.width, self.height = width, height
-        self.pixels = [[background] * width for _ in range(height)]
+    """Pixels drawn in the coordinates of a width x height picture and stored `scale` times as
+    large in each direction."""
+
+    def __init__(self, width, height, background, scale=1):
+        self.scale = scale
+        self.width, self.height = width * scale, height * scale
+        self.pixels = [[background] * self.width for _ in range(self.height)]
 
     def put(self, x, y, colour):
-        if 0 <= x < self.width and 0 <= y < self.height:
-            self.pixels[y][x] = colour
+        """Paints the pixel (x, y) of the unscaled picture."""
+        self.rect(x, y, x, y, colour)
 
     def rect(self, x0, y0, x1, y1, colour):
         """Fills the pixels from (x0, y0) to (x1, y1), both included."""
-        for y in range(y0, y1 + 1):
-            for x in range(x0, x1 + 1):
-                self.put(x, y, colour)
+        s = self.scale
+        for y in range(max(y0 * s, 0), min((y1 + 1) * s, self.height)):
+            for x in range(max(x0 * s, 0), min((x1 + 1) * s, self.width)):
+                self.pixels[y][x] = colour
 
     def polygon(self, points, colour):
         """Fills every pixel whose centre lies inside the polygon (even-odd rule)."""
         for y in range(self.height):
             for x in range(self.width):
-                if inside(points, x + 0.5, y + 0.5):
-                    self.put(x, y, colour)
+                if inside(points, (x + 0.5) / self.scale, (y + 0.5) / self.scale):
+                    self.pixels[y][x] = colour
 
     def stroke(self, points, radius, colour):
         """Paints every pixel whose centre lies within `radius` of the polyline."""
         for y in range(self.height):
             for x in range(self.width):
-                px, py = x + 0.5, y + 0.5
+                px, py = (x + 0.5) / self.scale, (y + 0.5) / self.scale
                 for (ax, ay), (bx, by) in zip(points, points[1:]):
                     if segment_distance(px, py, ax, ay, bx, by) <= radius:
-                        self.put(x, y, colour)
+                        self.pixels[y][x] = colour
                         break
 
 
@@ -78,16 +84,16 @@ def segment_distance(px, py, ax, ay, bx, by):
     return ((px - cx) ** 2 + (py - cy) ** 2) ** 0.5
 
 
-def check_mark():
-    c = Canvas(18, 18, OLIVE)
+def check_mark(scale=1):
+    c = Canvas(18, 18, OLIVE, scale)
     path = [(2.5, 9.5), (7.0, 14.0), (15.5, 3.5)]
     c.stroke(path, 2.2, DARK_GREEN)
     c.stroke(path, 1.3, GREEN)
     return c
 
 
-def cross():
-    c = Canvas(18, 18, OLIVE)
+def cross(scale=1):
+    c = Canvas(18, 18, OLIVE, scale)
     for path in ([(3.5, 3.5), (14.5, 14.5)], [(14.5, 3.5), (3.5, 14.5)]):
         c.stroke(path, 2.2, DARK_RED)
     for path in ([(3.5, 3.5), (14.5, 14.5)], [(14.5, 3.5), (3.5, 14.5)]):
@@ -95,8 +101,8 @@ def cross():
     return c
 
 
-def open_door():
-    c = Canvas(18, 18, OLIVE)
+def open_door(scale=1):
+    c = Canvas(18, 18, OLIVE, scale)
     # The door frame with the dark doorway, and the floor line.
     c.rect(3, 1, 14, 16, BLACK)
     c.rect(4, 2, 13, 16, NAVY)
@@ -147,8 +153,11 @@ def png(canvas):
 
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
-    for name, canvas in (("ok.png", check_mark()), ("back.png", cross()),
-                         ("quit.png", open_door()), ("tavrin.png", deck_icon())):
+    pictures = {"ok": check_mark, "back": cross, "quit": open_door}
+    files = [(name + ".png", draw()) for name, draw in pictures.items()]
+    files += [(name + "@2x.png", draw(2)) for name, draw in pictures.items()]
+    files.append(("tavrin.png", deck_icon()))
+    for name, canvas in files:
         with open(os.path.join(here, name), "wb") as f:
             f.write(png(canvas))
 

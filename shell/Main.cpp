@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -66,9 +67,10 @@ TForm1::TForm1()
   BitBtnZ = MakeButton(this, "Back(&Z)", "BitBtnZ");
   BitBtnX = MakeButton(this, "Quit(&X)", "BitBtnX");
   controls_ = {WebBrowser1, ButtonO, ButtonS, BitBtnOK, BitBtnZ, BitBtnX};
-  tavrin::SetPicture(*BitBtnOK, tavrin::artwork::kOkPicture);
-  tavrin::SetPicture(*BitBtnZ, tavrin::artwork::kBackPicture);
-  tavrin::SetPicture(*BitBtnX, tavrin::artwork::kQuitPicture);
+  namespace artwork = tavrin::artwork;
+  tavrin::SetPicture(*BitBtnOK, artwork::kOkPicture, artwork::kOkPicture2x);
+  tavrin::SetPicture(*BitBtnZ, artwork::kBackPicture, artwork::kBackPicture2x);
+  tavrin::SetPicture(*BitBtnX, artwork::kQuitPicture, artwork::kQuitPicture2x);
   const wxFont font = tavrin::ButtonFont();
   for (std::size_t i = 1; i < controls_.size(); ++i) tavrin::SetButtonFace(*controls_[i], font);
   BitBtnOK->SetDefault();
@@ -98,6 +100,9 @@ TForm1::TForm1()
   for (std::size_t i = 1; i < controls_.size(); ++i) {
     controls_[i]->Bind(wxEVT_MOUSEWHEEL, &TForm1::OnMouseWheel, this);
   }
+  // A view whose web process died is blank and deaf to keys until it is handed a page again.
+  Bind(tavrin::EVT_VIEW_PROCESS_ENDED,
+       [this](wxCommandEvent&) { tavrin::ShowHtmlAgain(*WebBrowser1); });
   // Files dropped anywhere on the window, the page area included (NativeView), open as a deck.
   Bind(wxEVT_DROP_FILES, &TForm1::FormDropFiles, this);
 }
@@ -172,7 +177,12 @@ void TForm1::ArrangeControls() {
 void TForm1::ButtonOClick(wxCommandEvent&) {
   // Made at the first use: the platform's file chooser is slow to make and would delay start-up.
   if (OpenDialog1 == nullptr) OpenDialog1 = tavrin::MakeOpenDialog(this);
-  if (auto chosen = tavrin::RunOpenDialog(*OpenDialog1, settings_.FileName)) {
+  std::optional<std::string> chosen;
+  {
+    const tavrin::ModalWindowScope modal;
+    chosen = tavrin::RunOpenDialog(*OpenDialog1, settings_.FileName);
+  }
+  if (chosen) {
     settings_.FileName = std::move(*chosen);
     tavrin::LoadDeck(deck_, settings_.FileName);
   }
@@ -193,6 +203,12 @@ void TForm1::BitBtnZClick(wxCommandEvent&) {
 }
 
 void TForm1::FormDropFiles(wxDropFilesEvent& event) {
+  // Behind a modal window the drop is left unhandled, so that the program it came from hears that
+  // it failed.
+  if (tavrin::IsModalWindowOpen()) {
+    event.Skip();
+    return;
+  }
   // A drop of links that name no local file brings nothing to open.
   if (event.GetNumberOfFiles() == 0) return;
   settings_.FileName = tavrin::GetDroppedFileName(event);

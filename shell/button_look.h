@@ -20,10 +20,15 @@ wxFont ButtonFont();
 // Gives `button` the buttons' font and the window-text colour. Never throws.
 void SetButtonFace(wxWindow& button, const wxFont& font);
 
-// Gives `button` the picture `file` (a PNG) left of its caption, 4 pixels apart, olive pixels
-// transparent, with its greyed image for the disabled state. A picture that cannot be read leaves
-// the button as it was. Never throws.
-void SetPicture(wxButton& button, const artwork::File& file);
+// The gap between a button's picture and its caption, in pixels.
+inline constexpr int kPictureGap = 4;
+
+// Gives `button` the picture `file` (a PNG), and `file2x` (the same at twice the size) for screens
+// that scale by 2, left of its caption, kPictureGap pixels apart and centred together; olive
+// pixels are transparent, and a greyed image serves the disabled state. A button too narrow for
+// both clips its caption at its right edge; the picture keeps its place. A picture that cannot be
+// read leaves the button as it was. Never throws.
+void SetPicture(wxButton& button, const artwork::File& file, const artwork::File& file2x);
 
 // Gives `window` the program's icon; an icon that cannot be read leaves it without. Never throws.
 void SetProgramIcon(wxTopLevelWindow& window);

@@ -30,7 +30,13 @@ MessageBoxFunction& BoxFunction() {
   return show;
 }
 
+int& OpenModalWindows() {
+  static int count = 0;
+  return count;
+}
+
 void ShowBox(wxWindow* owner, const std::string& text, const char* caption) {
+  const ModalWindowScope modal;
   const wxString wxText = DecodeText(text, kCodePageUtf8);
   const wxString wxCaption = wxString::FromUTF8(caption);
   const long style = wxOK | wxICON_ERROR;
@@ -91,6 +97,18 @@ std::string StartupReportText(std::string_view kind, std::string_view module, st
   text.append(" で発生しました。\n").append(message);
   if (!message.empty() && message.back() != '.') text += '.';
   return text;
+}
+
+ModalWindowScope::ModalWindowScope() {
+  ++OpenModalWindows();
+}
+
+ModalWindowScope::~ModalWindowScope() {
+  --OpenModalWindows();
+}
+
+bool IsModalWindowOpen() {
+  return OpenModalWindows() > 0;
 }
 
 MessageBoxFunction SetMessageBoxFunction(MessageBoxFunction show) {

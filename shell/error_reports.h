@@ -36,6 +36,20 @@ using MessageBoxFunction =
 // and returns the previous one. Tests use it to record the boxes instead of showing them.
 MessageBoxFunction SetMessageBoxFunction(MessageBoxFunction show);
 
+// Marks the time that a modal window of the program (a report's box, the Open dialog) is open, from
+// its construction to its destruction; scopes may nest. Drops wait for no modal window: they are
+// refused while one is open.
+class ModalWindowScope {
+ public:
+  ModalWindowScope();
+  ~ModalWindowScope();
+  ModalWindowScope(const ModalWindowScope&) = delete;
+  ModalWindowScope& operator=(const ModalWindowScope&) = delete;
+};
+
+// Whether a ModalWindowScope is open. Never throws.
+bool IsModalWindowOpen();
+
 // The application error report of the exception in flight: call it only where an exception is
 // being handled (wxApp::OnExceptionInMainLoop). Cancels a mouse capture, then shows the error's
 // message in a box owned by the application's main window, captioned kApplicationTitle, with the

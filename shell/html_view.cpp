@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 
+#include <wx/clntdata.h>
 #include <wx/webview.h>
 
 #include "engine/text.h"
@@ -105,6 +106,13 @@ wxWebView* MakePlatformView(wxWindow* parent) {
                         wxWebViewBackendDefault, wxBORDER_NONE, "WebBrowser1");
 }
 
+// The last page handed to a view, kept with the view itself.
+class LastPage : public wxClientData {
+ public:
+  wxString text;
+  std::string baseUrl;
+};
+
 HtmlViewFactory& Factory() {
   static HtmlViewFactory factory;
   return factory;
@@ -145,7 +153,22 @@ void ShowBlankPage(wxWebView& view) {
 }
 
 void ShowHtml(wxWebView& view, std::string_view html, int codePage, const std::string& baseUrl) {
-  view.SetPage(DecodeText(html, codePage), baseUrl);
+  auto* last = static_cast<LastPage*>(view.GetClientObject());
+  if (last == nullptr) {
+    last = new LastPage;
+    view.SetClientObject(last);
+  }
+  last->text = DecodeText(html, codePage);
+  last->baseUrl = baseUrl;
+  view.SetPage(last->text, last->baseUrl);
+}
+
+void ShowHtmlAgain(wxWebView& view) {
+  if (const auto* last = static_cast<const LastPage*>(view.GetClientObject())) {
+    view.SetPage(last->text, last->baseUrl);
+  } else {
+    ShowBlankPage(view);
+  }
 }
 
 void ShowAboutPage(wxWebView& view) {

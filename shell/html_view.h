@@ -47,6 +47,10 @@ void ShowBlankPage(wxWebView& view);
 // it; of several pages handed over in quick succession the view ends with the last. Never throws.
 void ShowHtml(wxWebView& view, std::string_view html, int codePage, const std::string& baseUrl);
 
+// Hands the view once more the last page that ShowHtml handed it, at the same address, or an empty
+// document when there was none, as a view that lost its content needs. Never throws.
+void ShowHtmlAgain(wxWebView& view);
+
 // ShowHtml of kAboutPage at "about:blank".
 void ShowAboutPage(wxWebView& view);
 

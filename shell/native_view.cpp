@@ -13,6 +13,7 @@
 namespace tavrin {
 
 wxDEFINE_EVENT(EVT_KEY_LEFT_BY_VIEW, wxKeyEvent);
+wxDEFINE_EVENT(EVT_VIEW_PROCESS_ENDED, wxCommandEvent);
 
 namespace {
 
@@ -157,6 +158,15 @@ struct NativeView::Signals {
     return TRUE;
   }
 
+  // Queued: the window hands the view its page again, which is better not done inside the view's
+  // own signal.
+  static void ProcessEnded(GtkWidget*, guint, gpointer data) {
+    wxWindow& window = static_cast<NativeView*>(data)->window_;
+    auto* event = new wxCommandEvent(EVT_VIEW_PROCESS_ENDED);
+    event->SetEventObject(&window);
+    window.GetEventHandler()->QueueEvent(event);
+  }
+
   static gboolean DragMotion(GtkWidget*, GdkDragContext* context, gint, gint, guint time,
                              gpointer) {
     if (!IsUriDragFromOutside(context)) return FALSE;
@@ -207,6 +217,7 @@ NativeView::NativeView(wxWebView& view, wxWindow& window)
   g_signal_connect(widget, "key-press-event", G_CALLBACK(Signals::KeyOffered), this);
   g_signal_connect_after(widget, "key-press-event", G_CALLBACK(Signals::KeyLeft), this);
   g_signal_connect(widget, "scroll-event", G_CALLBACK(Signals::Scrolled), this);
+  g_signal_connect(widget, "web-process-terminated", G_CALLBACK(Signals::ProcessEnded), this);
   g_signal_connect(widget, "drag-motion", G_CALLBACK(Signals::DragMotion), this);
   g_signal_connect(widget, "drag-leave", G_CALLBACK(Signals::DragLeave), this);
   g_signal_connect(widget, "drag-drop", G_CALLBACK(Signals::DragDrop), this);

@@ -1,6 +1,6 @@
 // The HTML view's platform widget as the main window meets it: keys that the view leaves, the
-// keyboard focus, Ctrl+wheel over the page, and files dropped on the page area. Every raw GTK call
-// on the view is made here; the window gets plain wx events and calls.
+// keyboard focus, Ctrl+wheel over the page, files dropped on the page area, and the end of its web
+// process. Every raw GTK call on the view is made here; the window gets plain wx events and calls.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +17,10 @@ namespace tavrin {
 // modifiers of the platform's event.
 wxDECLARE_EVENT(EVT_KEY_LEFT_BY_VIEW, wxKeyEvent);
 
+// The view's web process ended (it crashed, or the system killed it): the view shows nothing and
+// takes no keys until it is handed a page again.
+wxDECLARE_EVENT(EVT_VIEW_PROCESS_ENDED, wxCommandEvent);
+
 class NativeView {
  public:
   // Connects to `view`'s widget for `window`, which must outlive this object:
@@ -29,6 +33,7 @@ class NativeView {
   //   do those dropped on the rest of the window, instead of making the view show the first
   //   file's text. Drags that begin in the program itself, and drags that carry no list of URIs,
   //   stay the view's; a list that names no local file is refused;
+  // - the end of the view's web process reaches `window` as EVT_VIEW_PROCESS_ENDED, queued;
   // - the toolkit's scrolling wrappers around the view's widget stop taking the focus, so that it
   //   goes to the widget itself, which takes keys first and hands back those it leaves.
   // A view without a platform widget (a test's stand-in) gets none of this. Never throws.
