@@ -18,6 +18,9 @@ class WindowPlacement : public SettingsWindow {
   // Starts from `window`'s present bounds. `window` and `layout` (the bounds of its controls, as
   // its last layout set them) must outlive the object.
   WindowPlacement(wxTopLevelWindow& window, const ControlBounds& layout);
+  ~WindowPlacement() override;
+  WindowPlacement(const WindowPlacement&) = delete;
+  WindowPlacement& operator=(const WindowPlacement&) = delete;
 
   int32_t Top() const override { return normal_.y; }
   int32_t Left() const override { return normal_.x; }
@@ -46,6 +49,10 @@ class WindowPlacement : public SettingsWindow {
 
  private:
   void Set(int wxRect::*field, int32_t value);
+  // Whenever the window leaves the maximized state, by whatever request, it returns to the normal
+  // placement kept here. The window manager's own idea of it is wrong after a maximized start: it
+  // never saw the window in the normal state and restores it to a sliver.
+  void Unmaximized();
   const wxRect& Open() const { return layout_[static_cast<std::size_t>(Control::kOpen)]; }
 
   wxTopLevelWindow& window_;
@@ -54,6 +61,8 @@ class WindowPlacement : public SettingsWindow {
   // Whether the settings file gave the placement, and whether size and move events now update it.
   bool read_ = false;
   bool tracking_ = false;
+  // Whether the window has left the maximized state and its normal frame is still to come.
+  bool restoring_ = false;
 };
 
 }  // namespace tavrin

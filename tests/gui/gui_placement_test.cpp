@@ -1,0 +1,65 @@
+// Where the window opens and where it returns: the first start without a settings file, and a
+// maximized start restored through the window manager. Run once more in a process of their own
+// (gui_test_first_window), where the window is the process's first, as in the program: only the
+// first window is made before the toolkit knows the size of the window manager's frame.
+#include "window_test.h"
+
+#include <cstdlib>
+
+#include <wx/display.h>
+
+// Last: the X11 headers define macros that clash with names in the headers above.
+#include <gdk/gdkx.h>
+#include <gtk/gtk.h>
+
+namespace gui {
+namespace {
+
+// Asks the window manager, as a title-bar double-click does, to take `form` out of the maximized
+// state.
+void UnmaximizeThroughWindowManager(TForm1& form) {
+  GdkWindow* native = gtk_widget_get_window(static_cast<GtkWidget*>(form.GetHandle()));
+  const std::string command = "wmctrl -i -r " + std::to_string(GDK_WINDOW_XID(native)) +
+                              " -b remove,maximized_vert,maximized_horz";
+  ASSERT_EQ(std::system(command.c_str()), 0) << command;
+}
+
+// The outer frame of `form` as the X server has it, decorations included.
+wxRect FrameOnScreen(TForm1& form) {
+  GdkRectangle r;
+  gdk_window_get_frame_extents(gtk_widget_get_window(static_cast<GtkWidget*>(form.GetHandle())),
+                               &r);
+  return wxRect(r.x, r.y, r.width, r.height);
+}
+
+std::string Describe(const wxRect& r) {
+  return std::to_string(r.x) + "," + std::to_string(r.y) + " " + std::to_string(r.width) + "x" +
+         std::to_string(r.height);
+}
+
+// A suite of its own, so that the first-window run selects it.
+class PlacementTest : public WindowTest {};
+
+TEST_F(PlacementTest, AMaximizedStartRestoresToTheSavedNormalPlacement) {
+  gui::WriteFile(gui::SettingsPath(),
+                 "[Main]\nMaximized=1\nTop=80\nLeft=100\nWidth=702\nHeight=525\n");
+  Start();
+  EXPECT_TRUE(PumpUntil([&] { return form_->IsMaximized() && form_->GetSize().x > 1000; }));
+  UnmaximizeThroughWindowManager(*form_);
+  const wxRect saved(100, 80, 702, 525);
+  EXPECT_TRUE(PumpUntil([&] {
+    return !form_->IsMaximized() && FrameOnScreen(*form_) == saved && form_->GetRect() == saved;
+  })) << "restored to "
+      << Describe(FrameOnScreen(*form_)) << ", the window believes " << Describe(form_->GetRect());
+  ExpectLayout(*form_, 46, 75);
+  Close();
+  ASSERT_FALSE(form_);
+  const std::string ini = gui::ReadFile(gui::SettingsPath());
+  EXPECT_EQ(Section(ini, "Maximized"), "0");
+  EXPECT_EQ(Section(ini, "Top") + " " + Section(ini, "Left") + " " + Section(ini, "Width") + " " +
+                Section(ini, "Height"),
+            "80 100 702 525");
+}
+
+}  // namespace
+}  // namespace gui
