@@ -2,6 +2,7 @@
 
 #include <gtk/gtk.h>
 
+#include <wx/display.h>
 #include <wx/toplevel.h>
 
 namespace tavrin {
@@ -14,8 +15,13 @@ GtkWidget* Widget(wxTopLevelWindow& window) {
 
 }  // namespace
 
-WindowPlacement::WindowPlacement(wxTopLevelWindow& window, const ControlBounds& layout)
-    : window_(window), layout_(layout), normal_(window.GetRect()) {
+WindowPlacement::WindowPlacement(wxTopLevelWindow& window, const ControlBounds& layout,
+                                 wxSize designed)
+    : window_(window),
+      layout_(layout),
+      // The primary display while the window is on none yet.
+      normal_(CentredBounds(designed, wxDisplay(&window).GetClientArea())) {
+  window_.SetSize(normal_, wxSIZE_ALLOW_MINUS_ONE);
   // wxWidgets tells of a maximize but not of its end; the toolkit tells of both.
   using StateHandler = gboolean (*)(GtkWidget*, GdkEventWindowState*, WindowPlacement*);
   const StateHandler changed = [](GtkWidget*, GdkEventWindowState* event, WindowPlacement* self) {
@@ -58,7 +64,7 @@ void WindowPlacement::Restore() {
 
 void WindowPlacement::StartTracking() {
   if (!window_.IsMaximized()) {
-    if (read_) window_.SetSize(normal_, wxSIZE_ALLOW_MINUS_ONE);
+    window_.SetSize(normal_, wxSIZE_ALLOW_MINUS_ONE);
     normal_ = window_.GetRect();
   }
   // Until now size and move events told of the window manager's first placement, not the user's.
@@ -77,7 +83,6 @@ void WindowPlacement::Unmaximized() {
 
 void WindowPlacement::Set(int wxRect::*field, int32_t value) {
   normal_.*field = value;
-  read_ = true;
   window_.SetSize(normal_, wxSIZE_ALLOW_MINUS_ONE);
 }
 

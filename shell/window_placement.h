@@ -15,9 +15,10 @@ namespace tavrin {
 
 class WindowPlacement : public SettingsWindow {
  public:
-  // Starts from `window`'s present bounds. `window` and `layout` (the bounds of its controls, as
-  // its last layout set them) must outlive the object.
-  WindowPlacement(wxTopLevelWindow& window, const ControlBounds& layout);
+  // Places `window` at its first placement, the one it keeps when no settings file gives another:
+  // `designed` (its outer size), cut to the work area of its display and centred on it. `window`
+  // and `layout` (the bounds of its controls, as its last layout set them) must outlive the object.
+  WindowPlacement(wxTopLevelWindow& window, const ControlBounds& layout, wxSize designed);
   ~WindowPlacement() override;
   WindowPlacement(const WindowPlacement&) = delete;
   WindowPlacement& operator=(const WindowPlacement&) = delete;
@@ -38,9 +39,9 @@ class WindowPlacement : public SettingsWindow {
   int32_t OpenButtonHeight() const override { return Open().height; }
   int32_t OpenButtonWidth() const override { return Open().width; }
 
-  // At the window's first activation: a window in the normal state goes where the settings file
-  // put it, since some window managers place a new window themselves whatever position it asks
-  // for, and its bounds become the normal placement. From now on Track follows the user's moves.
+  // At the window's first activation: a window in the normal state goes to its normal placement
+  // (the settings file's or the first one) once more, since some window managers place a new
+  // window themselves whatever position it asks for. From now on Track follows the user's moves.
   // Never throws.
   void StartTracking();
   // After a size or move event: the window's bounds become the normal placement, once tracking
@@ -58,8 +59,7 @@ class WindowPlacement : public SettingsWindow {
   wxTopLevelWindow& window_;
   const ControlBounds& layout_;
   wxRect normal_;
-  // Whether the settings file gave the placement, and whether size and move events now update it.
-  bool read_ = false;
+  // Whether size and move events now update the normal placement.
   bool tracking_ = false;
   // Whether the window has left the maximized state and its normal frame is still to come.
   bool restoring_ = false;

@@ -61,5 +61,18 @@ TEST_F(PlacementTest, AMaximizedStartRestoresToTheSavedNormalPlacement) {
             "80 100 702 525");
 }
 
+TEST_F(PlacementTest, TheFirstStartOpensAtTheDesignedSizeCentredOnTheScreen) {
+  Start();
+  ASSERT_EQ(wxDisplay(form_.get()).GetClientArea(), wxRect(0, 0, 1280, 1024));
+  const wxRect centred(164, 184, 952, 656);
+  EXPECT_TRUE(PumpUntil([&] { return FrameOnScreen(*form_) == centred; }))
+      << "placed at " << Describe(FrameOnScreen(*form_));
+  Close();
+  const std::string ini = gui::ReadFile(gui::SettingsPath());
+  EXPECT_EQ(Section(ini, "Top") + " " + Section(ini, "Left") + " " + Section(ini, "Width") + " " +
+                Section(ini, "Height"),
+            "184 164 952 656");
+}
+
 }  // namespace
 }  // namespace gui
