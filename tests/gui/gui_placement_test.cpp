@@ -1,5 +1,6 @@
-// Where the window opens and where it returns: the first start without a settings file, and a
-// maximized start restored through the window manager. Run once more in a process of their own
+// Where the window opens and where it returns: the first start without a settings file, a
+// maximized start restored through the window manager, and a deck named relative to the working
+// folder. Run once more in a process of their own
 // (gui_test_first_window), where the window is the process's first, as in the program: only the
 // first window is made before the toolkit knows the size of the window manager's frame.
 #include "window_test.h"
@@ -72,6 +73,27 @@ TEST_F(PlacementTest, TheFirstStartOpensAtTheDesignedSizeCentredOnTheScreen) {
   EXPECT_EQ(Section(ini, "Top") + " " + Section(ini, "Left") + " " + Section(ini, "Width") + " " +
                 Section(ini, "Height"),
             "184 164 952 656");
+}
+
+TEST_F(WindowTest, ARelativeFileNameOfAnOlderRunOpensAndPrefillsTheDialogWithItsFullName) {
+  tavrin::testing_support::ScratchFolder scratch;
+  const std::string deck =
+      gui::WriteFile(scratch / "animals.txt", gui::ReadFile(gui::DataFile("gui-animals.txt")));
+  gui::WriteFile(gui::SettingsPath(), "[Main]\nFileName=animals.txt\n");
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(scratch.Path());
+  std::vector<std::string> prefilled;
+  tavrin::SetOpenDialogAnswer([&](const std::string& name) {
+    prefilled.push_back(name);
+    return std::nullopt;
+  });
+  Start();
+  ExpectPage(Model(deck).Page());
+  Type('o', wxMOD_ALT);
+  EXPECT_TRUE(PumpUntil([&] { return !prefilled.empty(); }));
+  EXPECT_EQ(prefilled, std::vector<std::string>{std::filesystem::current_path() / "animals.txt"});
+  EXPECT_EQ(form_->Settings().FileName, "animals.txt");
+  std::filesystem::current_path(before);
 }
 
 }  // namespace
