@@ -13,6 +13,19 @@ GtkWidget* Widget(wxTopLevelWindow& window) {
   return static_cast<GtkWidget*>(window.GetHandle());
 }
 
+// The outer frame that the window really has on the screen, as the X server reports it.
+wxRect FrameOnScreen(wxTopLevelWindow& window) {
+  GdkRectangle frame{};
+  if (GdkWindow* native = gtk_widget_get_window(Widget(window))) {
+    gdk_window_get_frame_extents(native, &frame);
+  }
+  return wxRect(frame.x, frame.y, frame.width, frame.height);
+}
+
+// How many moves and sizes of the window a maximize waits for the window to reach its normal
+// placement; a window manager may never put it exactly there.
+constexpr int kPlacingEvents = 4;
+
 }  // namespace
 
 WindowPlacement::WindowPlacement(wxTopLevelWindow& window, const ControlBounds& layout,
@@ -22,28 +35,24 @@ WindowPlacement::WindowPlacement(wxTopLevelWindow& window, const ControlBounds& 
       // The primary display while the window is on none yet.
       normal_(CentredBounds(designed, wxDisplay(&window).GetClientArea())) {
   window_.SetSize(normal_, wxSIZE_ALLOW_MINUS_ONE);
-  // wxWidgets tells of a maximize but not of its end; the toolkit tells of both.
-  using StateHandler = gboolean (*)(GtkWidget*, GdkEventWindowState*, WindowPlacement*);
-  const StateHandler changed = [](GtkWidget*, GdkEventWindowState* event, WindowPlacement* self) {
-    if (event->changed_mask & GDK_WINDOW_STATE_MAXIMIZED) {
-      self->restoring_ = !(event->new_window_state & GDK_WINDOW_STATE_MAXIMIZED);
-      if (self->restoring_) self->Unmaximized();
-    }
+  // Every move and size that the X server reports, also those that wxWidgets keeps to itself
+  // because it asked for them.
+  using ConfigureHandler = gboolean (*)(GtkWidget*, GdkEventConfigure*, WindowPlacement*);
+  const ConfigureHandler configured = [](GtkWidget*, GdkEventConfigure*, WindowPlacement* self) {
+    self->MaximizeWhenPlaced();
     return FALSE;
   };
-  // The window manager gives the normal state's frame only after the state has changed, and until
-  // then wxWidgets sizes the window for the frame of the maximized state: placed once more now.
+  // The window manager changes the frame as the window enters or leaves the maximized state,
+  // after the state itself; wxWidgets then keeps the client size and changes the window's size
+  // by as much, without a size event.
   using PropertyHandler = gboolean (*)(GtkWidget*, GdkEventProperty*, WindowPlacement*);
   const PropertyHandler frame = [](GtkWidget*, GdkEventProperty* event, WindowPlacement* self) {
-    if (self->restoring_ && event->atom == gdk_atom_intern_static_string("_NET_FRAME_EXTENTS")) {
-      self->restoring_ = false;
-      self->Unmaximized();
-    }
+    if (event->atom == gdk_atom_intern_static_string("_NET_FRAME_EXTENTS")) self->Track();
     return FALSE;
   };
-  g_signal_connect(Widget(window_), "window-state-event", G_CALLBACK(changed), this);
-  // After wxWidgets' own handler, which takes the new frame into its sizes.
-  g_signal_connect_after(Widget(window_), "property-notify-event", G_CALLBACK(frame), this);
+  // Both after wxWidgets' own handlers, which bring its sizes up to date.
+  g_signal_connect(Widget(window_), "configure-event", G_CALLBACK(configured), this);
+  g_signal_connect(Widget(window_), "property-notify-event", G_CALLBACK(frame), this);
 }
 
 WindowPlacement::~WindowPlacement() {
@@ -51,14 +60,17 @@ WindowPlacement::~WindowPlacement() {
 }
 
 bool WindowPlacement::IsMaximized() const {
-  return window_.IsMaximized();
+  return window_.IsMaximized() || maximizeWhenPlaced_;
 }
 
 void WindowPlacement::SetMaximized() {
-  window_.Maximize(true);
+  maximizeWhenPlaced_ = true;
+  placingEvents_ = kPlacingEvents;
+  MaximizeWhenPlaced();
 }
 
 void WindowPlacement::Restore() {
+  maximizeWhenPlaced_ = false;
   if (window_.IsMaximized()) window_.Maximize(false);
 }
 
@@ -69,16 +81,22 @@ void WindowPlacement::StartTracking() {
   }
   // Until now size and move events told of the window manager's first placement, not the user's.
   tracking_ = true;
+  MaximizeWhenPlaced();
 }
 
 void WindowPlacement::Track() {
-  if (tracking_ && !window_.IsMaximized() && !window_.IsIconized() && !window_.IsFullScreen()) {
+  if (tracking_ && !maximizeWhenPlaced_ && !window_.IsMaximized() && !window_.IsIconized() &&
+      !window_.IsFullScreen()) {
     normal_ = window_.GetRect();
   }
 }
 
-void WindowPlacement::Unmaximized() {
-  if (tracking_) window_.SetSize(normal_, wxSIZE_ALLOW_MINUS_ONE);
+void WindowPlacement::MaximizeWhenPlaced() {
+  if (!maximizeWhenPlaced_ || !tracking_) return;
+  if (FrameOnScreen(window_) == normal_ || --placingEvents_ < 0) {
+    maximizeWhenPlaced_ = false;
+    window_.Maximize(true);
+  }
 }
 
 void WindowPlacement::Set(int wxRect::*field, int32_t value) {

@@ -27,11 +27,15 @@ class WindowPlacement : public SettingsWindow {
   int32_t Left() const override { return normal_.x; }
   int32_t Width() const override { return normal_.width; }
   int32_t Height() const override { return normal_.height; }
+  // True also while a maximize waits for the window to be placed.
   bool IsMaximized() const override;
   void SetTop(int32_t top) override { Set(&wxRect::y, top); }
   void SetLeft(int32_t left) override { Set(&wxRect::x, left); }
   void SetWidth(int32_t width) override { Set(&wxRect::width, width); }
   void SetHeight(int32_t height) override { Set(&wxRect::height, height); }
+  // The maximize waits until the window stands at its normal placement on the screen: a window
+  // mapped maximized leaves the window manager no normal placement to restore it to, and it
+  // restores a sliver.
   void SetMaximized() override;
   // The window manager restores the window a moment later; the normal placement kept here is what
   // the edges and size read afterwards report.
@@ -41,8 +45,8 @@ class WindowPlacement : public SettingsWindow {
 
   // At the window's first activation: a window in the normal state goes to its normal placement
   // (the settings file's or the first one) once more, since some window managers place a new
-  // window themselves whatever position it asks for. From now on Track follows the user's moves.
-  // Never throws.
+  // window themselves whatever position it asks for; a maximize asked before is done once it
+  // stands there. From now on Track follows the user's moves. Never throws.
   void StartTracking();
   // After a size or move event: the window's bounds become the normal placement, once tracking
   // and while the window is in the normal state. Never throws.
@@ -50,10 +54,9 @@ class WindowPlacement : public SettingsWindow {
 
  private:
   void Set(int wxRect::*field, int32_t value);
-  // Whenever the window leaves the maximized state, by whatever request, it returns to the normal
-  // placement kept here. The window manager's own idea of it is wrong after a maximized start: it
-  // never saw the window in the normal state and restores it to a sliver.
-  void Unmaximized();
+  // Maximizes the window once tracking, when a maximize waits and the window stands at its normal
+  // placement, or after a few moves and sizes that never bring it there.
+  void MaximizeWhenPlaced();
   const wxRect& Open() const { return layout_[static_cast<std::size_t>(Control::kOpen)]; }
 
   wxTopLevelWindow& window_;
@@ -61,8 +64,9 @@ class WindowPlacement : public SettingsWindow {
   wxRect normal_;
   // Whether size and move events now update the normal placement.
   bool tracking_ = false;
-  // Whether the window has left the maximized state and its normal frame is still to come.
-  bool restoring_ = false;
+  // Whether a maximize waits for the window to be placed, and for how many more moves and sizes.
+  bool maximizeWhenPlaced_ = false;
+  int placingEvents_ = 0;
 };
 
 }  // namespace tavrin
