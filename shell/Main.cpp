@@ -46,6 +46,10 @@ wxButton* MakeButton(wxWindow* parent, const char* caption, const char* name) {
                       wxDefaultValidator, name);
 }
 
+// The window's outer size as designed: where no settings file places it, it opens at this size,
+// as far as the screen allows.
+const wxSize kDesignedSize(952, 656);
+
 // Sets `window`'s bounds; the toolkit takes no negative size, so such a size reaches it as 0.
 void Place(wxWindow* window, const wxRect& r) {
   window->SetSize(r.x, r.y, std::max(r.width, 0), std::max(r.height, 0), wxSIZE_ALLOW_MINUS_ONE);
@@ -75,7 +79,7 @@ TForm1::TForm1()
   for (std::size_t i = 1; i < controls_.size(); ++i) tavrin::SetButtonFace(*controls_[i], font);
   BitBtnOK->SetDefault();
   for (std::size_t i = 0; i < controls_.size(); ++i) layout_[i] = controls_[i]->GetRect();
-  placement_ = std::make_unique<tavrin::WindowPlacement>(*this, layout_);
+  placement_ = std::make_unique<tavrin::WindowPlacement>(*this, layout_, kDesignedSize);
 
   deck_.ShowHtml = [this](const std::string& html) {
     tavrin::ShowHtml(*WebBrowser1, html, deck_.CodePage, tavrin::PageBaseUrl(deck_.DeckFile));

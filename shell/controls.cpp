@@ -1,5 +1,7 @@
 #include "shell/controls.h"
 
+#include <algorithm>
+
 namespace tavrin {
 
 Control StepInTabOrder(Control from, int step) {
@@ -24,6 +26,13 @@ ControlBounds ArrangedBounds(wxSize client, int buttonHeight, int buttonWidth) {
   ok.x = shuffle.x + shuffle.width;
   ok.width = back.x - ok.x;
   return bounds;
+}
+
+wxRect CentredBounds(wxSize size, const wxRect& workArea) {
+  const int width = std::min(size.x, workArea.width);
+  const int height = std::min(size.y, workArea.height);
+  return wxRect(workArea.x + (workArea.width - width) / 2,
+                workArea.y + (workArea.height - height) / 2, width, height);
 }
 
 }  // namespace tavrin

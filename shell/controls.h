@@ -1,5 +1,6 @@
-// The main window's six controls as plain values: their tab order, and where the layout puts them
-// in a given client area. No window is involved, so both are tested without a display.
+// The main window's six controls as plain values: their tab order, where the layout puts them in
+// a given client area, and where the window itself first goes on the screen. No window is
+// involved, so all three are tested without a display.
 #pragma once
 
 #include <array>
@@ -25,5 +26,10 @@ Control StepInTabOrder(Control from, int step);
 // Open and Shuffle from the left, Back and Quit against the right, and OK stretched between them.
 // Sizes below 0 are returned as they come. Never throws.
 ControlBounds ArrangedBounds(wxSize client, int buttonHeight, int buttonWidth);
+
+// The bounds of a window of `size` on a screen whose work area (the screen less its panels) is
+// `workArea`: each side cut to the work area's where it is longer, the window centred in it.
+// Never throws.
+wxRect CentredBounds(wxSize size, const wxRect& workArea);
 
 }  // namespace tavrin

@@ -20,8 +20,10 @@ void SetCommandLine(int argc, const char* const* argv);
 // text when there is none (or no command line was set). Never throws.
 std::string GetStartupFileName();
 
-// The command-line step of the window's creation: `fileName` becomes GetStartupFileName() when
-// that names an existing file (IsExistingFile), and keeps its value otherwise. Never throws.
+// The command-line step of the window's creation: when GetStartupFileName() names an existing file
+// (IsExistingFile), `fileName` becomes its full name, a relative one taken from the working
+// folder with its symbolic links and ".." kept; otherwise `fileName` keeps its value. Never
+// throws.
 void TakeCommandLine(std::string& fileName);
 
 // ---- The Open dialog ----------------------------------------------------------------------------
@@ -30,10 +32,11 @@ void TakeCommandLine(std::string& fileName);
 // a time; no type list, the toolkit's own title, resizable. Never throws.
 wxFileDialog* MakeOpenDialog(wxWindow* parent);
 
-// Runs `dialog` modally. It is pre-filled with `fileName` when that names an existing file;
-// otherwise it keeps the name that it held at its last use, pre-filled or confirmed (none at
-// first). Returns the full name that the user confirmed, byte for byte as the file system spells
-// it, or nothing when the user cancelled. Never throws.
+// Runs `dialog` modally. It is pre-filled with `fileName` when that names an existing file (a
+// relative name as the full name that it has from the working folder); otherwise it keeps the
+// name that it held at its last use, pre-filled or confirmed (none at first). Returns the full name
+// that the user confirmed, byte for byte as the file system spells it, or nothing when the user
+// cancelled. Never throws.
 std::optional<std::string> RunOpenDialog(wxFileDialog& dialog, const std::string& fileName);
 
 // Answers the Open dialog in place of the user, for tests: it gets the name that the dialog is

@@ -15,19 +15,27 @@ namespace tavrin {
 
 class WindowPlacement : public SettingsWindow {
  public:
-  // Starts from `window`'s present bounds. `window` and `layout` (the bounds of its controls, as
-  // its last layout set them) must outlive the object.
-  WindowPlacement(wxTopLevelWindow& window, const ControlBounds& layout);
+  // Places `window` at its first placement, the one it keeps when no settings file gives another:
+  // `designed` (its outer size), cut to the work area of its display and centred on it. `window`
+  // and `layout` (the bounds of its controls, as its last layout set them) must outlive the object.
+  WindowPlacement(wxTopLevelWindow& window, const ControlBounds& layout, wxSize designed);
+  ~WindowPlacement() override;
+  WindowPlacement(const WindowPlacement&) = delete;
+  WindowPlacement& operator=(const WindowPlacement&) = delete;
 
   int32_t Top() const override { return normal_.y; }
   int32_t Left() const override { return normal_.x; }
   int32_t Width() const override { return normal_.width; }
   int32_t Height() const override { return normal_.height; }
+  // True also while a maximize waits for the window to be placed.
   bool IsMaximized() const override;
   void SetTop(int32_t top) override { Set(&wxRect::y, top); }
   void SetLeft(int32_t left) override { Set(&wxRect::x, left); }
   void SetWidth(int32_t width) override { Set(&wxRect::width, width); }
   void SetHeight(int32_t height) override { Set(&wxRect::height, height); }
+  // The maximize waits until the window stands at its normal placement on the screen: a window
+  // mapped maximized leaves the window manager no normal placement to restore it to, and it
+  // restores a sliver.
   void SetMaximized() override;
   // The window manager restores the window a moment later; the normal placement kept here is what
   // the edges and size read afterwards report.
@@ -35,10 +43,10 @@ class WindowPlacement : public SettingsWindow {
   int32_t OpenButtonHeight() const override { return Open().height; }
   int32_t OpenButtonWidth() const override { return Open().width; }
 
-  // At the window's first activation: a window in the normal state goes where the settings file
-  // put it, since some window managers place a new window themselves whatever position it asks
-  // for, and its bounds become the normal placement. From now on Track follows the user's moves.
-  // Never throws.
+  // At the window's first activation: a window in the normal state goes to its normal placement
+  // (the settings file's or the first one) once more, since some window managers place a new
+  // window themselves whatever position it asks for; a maximize asked before is done once it
+  // stands there. From now on Track follows the user's moves. Never throws.
   void StartTracking();
   // After a size or move event: the window's bounds become the normal placement, once tracking
   // and while the window is in the normal state. Never throws.
@@ -46,14 +54,19 @@ class WindowPlacement : public SettingsWindow {
 
  private:
   void Set(int wxRect::*field, int32_t value);
+  // Maximizes the window once tracking, when a maximize waits and the window stands at its normal
+  // placement, or after a few moves and sizes that never bring it there.
+  void MaximizeWhenPlaced();
   const wxRect& Open() const { return layout_[static_cast<std::size_t>(Control::kOpen)]; }
 
   wxTopLevelWindow& window_;
   const ControlBounds& layout_;
   wxRect normal_;
-  // Whether the settings file gave the placement, and whether size and move events now update it.
-  bool read_ = false;
+  // Whether size and move events now update the normal placement.
   bool tracking_ = false;
+  // Whether a maximize waits for the window to be placed, and for how many more moves and sizes.
+  bool maximizeWhenPlaced_ = false;
+  int placingEvents_ = 0;
 };
 
 }  // namespace tavrin

@@ -121,4 +121,22 @@ TEST(Controls, LayoutStretchesOkBetweenTheButtonPairsAndKeepsSizesBelowZero) {
   EXPECT_EQ(narrow[3], wxRect(120, -10, -40, 30));
 }
 
+TEST(Controls, TheFirstPlacementIsCutToTheWorkAreaAndCentredOnIt) {
+  const struct {
+    wxSize size;
+    wxRect workArea;
+    wxRect expected;
+  } rows[] = {
+      {wxSize(952, 656), wxRect(0, 0, 1280, 1024), wxRect(164, 184, 952, 656)},
+      // A panel along the top and one along the left: centred on what is left of the screen.
+      {wxSize(952, 656), wxRect(40, 30, 1240, 994), wxRect(184, 199, 952, 656)},
+      {wxSize(952, 656), wxRect(0, 24, 1024, 576), wxRect(36, 24, 952, 576)},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(tavrin::CentredBounds(row.size, row.workArea), row.expected)
+        << row.workArea.x << "," << row.workArea.y << " " << row.workArea.width << "x"
+        << row.workArea.height;
+  }
+}
+
 }  // namespace

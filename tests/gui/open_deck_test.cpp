@@ -1,10 +1,12 @@
 // The deck named on the command line.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "shell/open_deck.h"
+#include "tests/test_support.h"
 
 namespace {
 
@@ -38,6 +40,32 @@ TEST(CommandLine, ReplacesTheFileNameOnlyWithAnExistingFile) {
   SetArguments({"tavrin"});
   tavrin::TakeCommandLine(fileName);
   EXPECT_EQ(fileName, deck);
+}
+
+TEST(CommandLine, ARelativeNameIsKeptAsTheFullNameFromTheWorkingFolderAsSpelt) {
+  tavrin::testing_support::ScratchFolder scratch;
+  tavrin::testing_support::WriteFile(scratch / "words.txt", "|\n\ntitle\n");
+  std::filesystem::create_directory(scratch / "sub");
+  std::filesystem::create_symlink("words.txt", scratch / "link.txt");
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(scratch.Path());
+  const std::string here = std::filesystem::current_path().native();
+  const struct {
+    const char* argument;
+    std::string expected;
+  } rows[] = {
+      {"words.txt", here + "/words.txt"},
+      {"./words.txt", here + "/words.txt"},
+      {"sub/../words.txt", here + "/sub/../words.txt"},
+      {"link.txt", here + "/link.txt"},  // the link, not the file it leads to
+  };
+  for (const auto& row : rows) {
+    std::string fileName = "from-settings.txt";
+    SetArguments({"tavrin", row.argument});
+    tavrin::TakeCommandLine(fileName);
+    EXPECT_EQ(fileName, row.expected) << row.argument;
+  }
+  std::filesystem::current_path(before);
 }
 
 }  // namespace
