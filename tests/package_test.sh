@@ -16,7 +16,7 @@ echo "-- $(basename "$deb")"
 depends=$(dpkg-deb -f "$deb" Depends)
 # libc6 and libwx come from the programs' links, the rest from the list.
 for package in libc6 libwxgtk-webview3.2 fonts-noto-cjk gstreamer1.0-plugins-base \
-  gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-libav; do
+  gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-libav gstreamer1.0-gl; do
   [[ "$depends" == *"$package"* ]] || fail "Depends lacks $package: $depends"
 done
 
