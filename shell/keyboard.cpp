@@ -6,17 +6,6 @@ namespace tavrin {
 
 namespace {
 
-constexpr KeyAction Press(Control button) {
-  return {KeyEffect::kPress, button};
-}
-
-constexpr KeyAction kNothing{};
-constexpr KeyAction kNext{KeyEffect::kFocusNext};
-constexpr KeyAction kPrevious{KeyEffect::kFocusPrevious};
-constexpr KeyAction kZoomIn{KeyEffect::kZoomIn};
-constexpr KeyAction kZoomOut{KeyEffect::kZoomOut};
-constexpr KeyAction kZoomReset{KeyEffect::kZoomReset};
-
 bool IsButton(Control control) {
   return control != Control::kView && control != Control::kNone;
 }

@@ -24,6 +24,17 @@ struct KeyAction {
   bool operator==(const KeyAction&) const = default;
 };
 
+// The actions, for the table and its readers.
+constexpr KeyAction Press(Control button) {
+  return {KeyEffect::kPress, button};
+}
+inline constexpr KeyAction kNothing{};
+inline constexpr KeyAction kNext{KeyEffect::kFocusNext};
+inline constexpr KeyAction kPrevious{KeyEffect::kFocusPrevious};
+inline constexpr KeyAction kZoomIn{KeyEffect::kZoomIn};
+inline constexpr KeyAction kZoomOut{KeyEffect::kZoomOut};
+inline constexpr KeyAction kZoomReset{KeyEffect::kZoomReset};
+
 // What `keyCode` (a wx key code; letters in either case) with `modifiers` (wxMOD_* bits) does while
 // `focused` has the keyboard focus. The view counts as a control that is not a button. Returns
 // kNothing for a key that means nothing there, which then goes on to the toolkit. Never throws.

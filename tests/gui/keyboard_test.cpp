@@ -13,15 +13,13 @@ using tavrin::Control;
 using tavrin::KeyAction;
 using tavrin::KeyEffect;
 
-constexpr KeyAction Press(Control button) {
-  return {KeyEffect::kPress, button};
-}
-constexpr KeyAction kNothing{};
-constexpr KeyAction kNext{KeyEffect::kFocusNext};
-constexpr KeyAction kPrevious{KeyEffect::kFocusPrevious};
-constexpr KeyAction kZoomIn{KeyEffect::kZoomIn};
-constexpr KeyAction kZoomOut{KeyEffect::kZoomOut};
-constexpr KeyAction kZoomReset{KeyEffect::kZoomReset};
+using tavrin::kNext;
+using tavrin::kNothing;
+using tavrin::kPrevious;
+using tavrin::kZoomIn;
+using tavrin::kZoomOut;
+using tavrin::kZoomReset;
+using tavrin::Press;
 
 TEST(Keyboard, EachKeyActsAsTheTableSays) {
   constexpr int kShift = wxMOD_SHIFT, kCtrl = wxMOD_CONTROL, kAlt = wxMOD_ALT;
