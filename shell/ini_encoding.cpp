@@ -4,6 +4,7 @@
 #include "shell/ini_encoding.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace tavrin::ini {
 
@@ -48,15 +49,60 @@ uint32_t NextCharacter(std::string_view text, std::size_t pos, std::size_t& leng
     ok = pos + i < text.size() && (byte(pos + i) & 0xC0) == 0x80;
     if (ok) cp = (cp << 6) | (byte(pos + i) & 0x3F);
   }
-  // U+DC80..U+DCFF stand for single bytes, so their three-byte forms go byte by byte; so does a
-  // high surrogate's before a low one's, which UTF-16 would read back as one character.
-  bool pairs = cp >= 0xD800 && cp < 0xDC00 && pos + 4 < text.size() && byte(pos + 3) == 0xED &&
-               (byte(pos + 4) & 0xF0) == 0xB0;
-  if (!ok || cp < kSmallest[need] || cp > 0x10FFFF || (cp >= 0xDC80 && cp < 0xDD00) || pairs) {
+  // U+DC80..U+DCFF stand for single bytes, so their three-byte forms go byte by byte.
+  if (!ok || cp < kSmallest[need] || cp > 0x10FFFF || (cp >= 0xDC80 && cp < 0xDD00)) {
     return 0xDC00 + lead;
   }
   length = need + 1;
   return cp;
+}
+
+bool IsHighSurrogate(uint32_t u) {
+  return u >= 0xD800 && u < 0xDC00;
+}
+bool IsLowSurrogate(uint32_t u) {
+  return u >= 0xDC00 && u < 0xE000;
+}
+
+// The UTF-16 units of `text`. An unpaired high surrogate that a low surrogate unit would follow,
+// which UTF-16 would read back as one character with it, goes byte by byte instead (a low
+// surrogate unit each, so the one before it is judged again).
+std::vector<uint32_t> Utf16Units(std::string_view text) {
+  std::vector<uint32_t> units;
+  std::vector<std::size_t> highFrom;  // per unit: where an unpaired high surrogate's bytes are
+  constexpr std::size_t kNoHigh = std::string_view::npos;
+  units.reserve(text.size());
+  highFrom.reserve(text.size());
+  std::vector<uint32_t> next;
+  for (std::size_t pos = 0, length = 0; pos < text.size(); pos += length) {
+    const uint32_t cp = NextCharacter(text, pos, length);
+    next.clear();
+    if (cp >= 0x10000) {
+      next = {0xD800 + ((cp - 0x10000) >> 10), 0xDC00 + ((cp - 0x10000) & 0x3FF)};
+    } else {
+      next = {cp};
+    }
+    // Each unit is turned into bytes at most once, so this stays linear.
+    std::size_t kept = units.size();
+    for (uint32_t follow = next.front();
+         kept > 0 && highFrom[kept - 1] != kNoHigh && IsLowSurrogate(follow);
+         follow = 0xDC00u + static_cast<unsigned char>(text[highFrom[kept]])) {
+      --kept;
+    }
+    std::vector<uint32_t> bytes;
+    for (std::size_t i = kept; i < units.size(); ++i) {
+      for (std::size_t b = 0; b < 3; ++b) {
+        bytes.push_back(0xDC00u + static_cast<unsigned char>(text[highFrom[i] + b]));
+      }
+    }
+    units.resize(kept);
+    highFrom.resize(kept);
+    units.insert(units.end(), bytes.begin(), bytes.end());
+    highFrom.insert(highFrom.end(), bytes.size(), kNoHigh);
+    units.insert(units.end(), next.begin(), next.end());
+    highFrom.insert(highFrom.end(), next.size(), IsHighSurrogate(cp) ? pos : kNoHigh);
+  }
+  return units;
 }
 
 }  // namespace
@@ -106,15 +152,7 @@ std::string EncodeFile(const DecodedFile& file) {
     out.push_back(little ? low : high);
     out.push_back(little ? high : low);
   };
-  for (std::size_t pos = 0, length = 0; pos < file.text.size(); pos += length) {
-    uint32_t cp = NextCharacter(file.text, pos, length);
-    if (cp >= 0x10000) {
-      add(0xD800 + ((cp - 0x10000) >> 10));
-      add(0xDC00 + ((cp - 0x10000) & 0x3FF));
-    } else {
-      add(cp);
-    }
-  }
+  for (const uint32_t unit : Utf16Units(file.text)) add(unit);
   return out + file.oddByte;
 }
 
