@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
 #include <string_view>
 
 namespace tavrin {
@@ -246,12 +247,16 @@ bool ReplaceFileDurably(const std::string& path, const FileEdit& edit) {
 }
 
 std::string FullPath(const std::string& path) {
-  if (path.starts_with('/')) return path;
-  char* cwd = ::getcwd(nullptr, 0);
-  if (!cwd) return path;
-  std::string result = std::string(cwd) + "/" + path;
-  std::free(cwd);
-  return result;
+  if (path.empty() || path.front() == '/') return path;
+  std::error_code error;
+  std::filesystem::path full = std::filesystem::current_path(error);
+  if (error) return path;
+  // Only "." goes: a symbolic link stays, and so does "..", which after one may lead elsewhere
+  // than the folder written before it.
+  for (const std::filesystem::path& part : std::filesystem::path(path)) {
+    if (part != ".") full /= part;
+  }
+  return full.native();
 }
 
 std::string BaseNameOf(const std::string& path) {

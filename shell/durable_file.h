@@ -30,8 +30,9 @@ using FileEdit = std::function<std::optional<std::string>(const std::string& old
 // file is then as it was.
 bool ReplaceFileDurably(const std::string& path, const FileEdit& edit);
 
-// `path` made absolute against the working folder; unchanged when it is absolute already or the
-// working folder is unknown.
+// `path` made absolute against the working folder, its "." parts dropped and nothing else changed;
+// unchanged when it is absolute or empty already, or when the working folder is unknown. Never
+// throws but for lack of memory.
 std::string FullPath(const std::string& path);
 
 // The last component of `path` (all of it when it holds no "/").

@@ -1,7 +1,5 @@
 #include "shell/open_deck.h"
 
-#include <filesystem>
-#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -11,6 +9,7 @@
 #include <wx/window.h>
 
 #include "engine/text.h"
+#include "shell/durable_file.h"
 
 namespace tavrin {
 
@@ -63,29 +62,10 @@ std::string GetStartupFileName() {
   return arguments.size() >= 2 ? arguments[1] : std::string();
 }
 
-namespace {
-
-// `name` as a full name, a relative one taken from the working folder. Nothing else changes: a
-// symbolic link stays as it is, and so does "..", which after one may lead elsewhere than the
-// folder written before it. Only "." goes, which names the folder it stands in. Never throws; the
-// name stays as it is when the working folder is unknown.
-std::string FullName(const std::string& name) {
-  if (name.empty() || name.front() == '/') return name;
-  std::error_code error;
-  std::filesystem::path full = std::filesystem::current_path(error);
-  if (error) return name;
-  for (const std::filesystem::path& part : std::filesystem::path(name)) {
-    if (part != ".") full /= part;
-  }
-  return full.native();
-}
-
-}  // namespace
-
 void TakeCommandLine(std::string& fileName) {
   // Kept as a full name: the next start may run from another working folder.
   const std::string name = GetStartupFileName();
-  if (IsExistingFile(name)) fileName = FullName(name);
+  if (IsExistingFile(name)) fileName = FullPath(name);
 }
 
 wxFileDialog* MakeOpenDialog(wxWindow* parent) {
@@ -99,7 +79,7 @@ wxFileDialog* MakeOpenDialog(wxWindow* parent) {
 std::optional<std::string> RunOpenDialog(wxFileDialog& dialog, const std::string& fileName) {
   HeldName& held = HeldNameOf(dialog);
   // The dialog takes a full name only: a relative one, left by an older run, selects nothing.
-  if (IsExistingFile(fileName)) held.name = FullName(fileName);
+  if (IsExistingFile(fileName)) held.name = FullPath(fileName);
   std::optional<std::string> chosen;
   if (Answer()) {
     chosen = Answer()(held.name);

@@ -3,10 +3,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <vector>
-
 #include "engine/utf8.h"
+#include "shell/durable_file.h"
 
 namespace tavrin {
 
@@ -83,16 +81,10 @@ std::string PageBaseUrl(std::string_view deckFile, std::string_view workingFolde
 }
 
 std::string PageBaseUrl(std::string_view deckFile) {
-  if (deckFile.empty()) return std::string(kBlank);
-  std::vector<char> cwd(1);
-  if (!deckFile.starts_with('/')) {
-    cwd.resize(4096);
-    while (::getcwd(cwd.data(), cwd.size()) == nullptr) {
-      if (errno != ERANGE) return std::string(kBlank);
-      cwd.resize(cwd.size() * 2);
-    }
-  }
-  return FolderUrl(FolderForTheView(AbsoluteFolder(deckFile, cwd.data())));
+  const std::string full = FullPath(std::string(deckFile));
+  // No deck yet, or a relative name whose working folder cannot be read.
+  if (!full.starts_with('/')) return std::string(kBlank);
+  return FolderUrl(FolderForTheView(AbsoluteFolder(full, "")));
 }
 
 }  // namespace tavrin
