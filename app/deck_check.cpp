@@ -5,7 +5,10 @@
 #include <cstring>
 
 #include "app/text_rules.h"
+#include "engine/double_byte.h"
+#include "engine/error.h"
 #include "engine/text.h"
+#include "engine/text_list.h"
 #include "engine/utf8.h"
 
 namespace tavrin::deck_tool {
@@ -96,7 +99,7 @@ void CheckCards(const DeckState& deck, DeckCheck& check) {
   for (int32_t index = 3; index < lines.Count(); ++index) {
     const std::string_view card = lines.At(index);
     const int32_t line = index + 1;
-    SplitDroppingDoubles(deck.FieldSeparator, card, fields);
+    SplitCardFields(deck, card, fields);
     fewest = std::min(fewest, fields.Count());
     most = std::max(most, fields.Count());
     // The plain search first: it is cheaper, and most cards have no doubled separator at all.
@@ -186,9 +189,9 @@ DeckCheck CheckDeck(const std::string& fileName, CodePagePolicy policy) {
   check.codePageChosen = policy == CodePagePolicy::Auto;
   check.fieldSeparator = deck.FieldSeparator;
   check.commentIntroducer = deck.ParamSeparator;
-  const std::string_view header = deck.Lines.At(1);
+  const std::array<bool, kDeckSettingCount> named = HeaderKeysNamed(deck.Lines.At(1));
   for (int k = 0; k < kDeckSettingCount; ++k) {
-    check.settings[k].inHeader = FindText(std::string(kDeckSettingKeys[k]) + "=", header) != 0;
+    check.settings[k].inHeader = named[k];
     check.settings[k].value = deck.Settings[k];
   }
   check.defaultParameters = Parameters(deck.DefaultParams);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/deck.h"
+#include "engine/double_byte.h"
 
 namespace tavrin::deck_tool {
 

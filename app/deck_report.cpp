@@ -1,4 +1,5 @@
 #include "app/deck_report.h"
+#include "engine/double_byte.h"
 
 #include <cerrno>
 
@@ -264,8 +265,20 @@ Json LineNumbers(const std::vector<int32_t>& lines) {
   return list;
 }
 
-constexpr const char* kProblemKinds[] = {"too_few_lines", "utf16", "splits_to_nothing",
-                                         "load_stops"};
+// The name of a problem's kind in the JSON report.
+const char* KindName(Problem::Kind kind) {
+  switch (kind) {
+    case Problem::Kind::TooFewLines:
+      return "too_few_lines";
+    case Problem::Kind::Utf16:
+      return "utf16";
+    case Problem::Kind::SplitsToNothing:
+      return "splits_to_nothing";
+    case Problem::Kind::LoadStops:
+      return "load_stops";
+  }
+  return "";
+}
 
 // The settings, title and cards of a deck of three or more lines; null for the others.
 void AddDeck(const DeckCheck& check, const Quoter& show, Json& report) {
@@ -303,7 +316,7 @@ std::string JsonReport(const std::string& fileName, const DeckCheck& check) {
   Json problems = Json::array();
   for (const Problem& problem : check.problems) {
     problems.push_back({{"line", problem.line == 0 ? Json() : Json(problem.line)},
-                        {"kind", kProblemKinds[static_cast<int>(problem.kind)]},
+                        {"kind", KindName(problem.kind)},
                         {"reason", ProblemReason(check, problem, show)}});
   }
   report["problems"] = problems;

@@ -6,14 +6,14 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/display_check.h"
 #include "app/tavrin_options.h"
-#include "engine/text.h"
+#include "engine/text_list.h"
 #include "shell/Main.h"
 #include "shell/error_reports.h"
-#include "shell/open_deck.h"
 
 #ifdef TAVRIN_REFUSE_HTML_VIEW
 #include "shell/html_view.h"
@@ -26,10 +26,12 @@ bool g_startupFailed = false;
 
 class TavrinApp : public wxApp {
  public:
+  explicit TavrinApp(std::string deck) : deck_(std::move(deck)) {}
+
   bool OnInit() override {
     // Not the base class's OnInit, which would parse the command line: main() has read it.
     SetAppDisplayName(tavrin::kApplicationTitle);
-    if (StartMainWindow() == nullptr) {
+    if (StartMainWindow(deck_) == nullptr) {
       g_startupFailed = true;
       return false;
     }
@@ -41,6 +43,9 @@ class TavrinApp : public wxApp {
     tavrin::ReportCurrentException();
     return true;
   }
+
+ private:
+  std::string deck_;
 };
 
 }  // namespace
@@ -66,14 +71,16 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "tavrin: cannot open the display: %s\n", problem.c_str());
     return 1;
   }
-  // Kept before the toolkit takes its own options out of argv.
-  tavrin::SetCommandLine(argc, argv);
 #ifdef TAVRIN_REFUSE_HTML_VIEW
   // A build for the tests only: the view is never made, so start-up fails as it does when the
   // platform has no view to offer.
   tavrin::SetHtmlViewFactory([](wxWindow*) -> wxWebView* { return nullptr; });
 #endif
-  wxApp::SetInstance(new TavrinApp);
-  const int code = wxEntry(argc, argv);
+  wxApp::SetInstance(new TavrinApp(choice.deck));
+  // The toolkit gets the program's name only: every argument has been read above, and the toolkit
+  // would stop at a deck name that is not UTF-8 with a box of its own.
+  int toolkitArgc = argc > 0 ? 1 : 0;
+  char* toolkitArgv[] = {argc > 0 ? argv[0] : nullptr, nullptr};
+  const int code = wxEntry(toolkitArgc, toolkitArgv);
   return g_startupFailed ? 1 : code;
 }

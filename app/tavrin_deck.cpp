@@ -18,8 +18,9 @@
 #include "app/deck_check.h"
 #include "app/deck_report.h"
 #include "engine/deck.h"
+#include "engine/error.h"
 #include "engine/navigation.h"
-#include "engine/text.h"
+#include "engine/random.h"
 
 namespace {
 

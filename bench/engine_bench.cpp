@@ -41,8 +41,11 @@
 #include <vector>
 
 #include "engine/deck.h"
+#include "engine/double_byte.h"
 #include "engine/navigation.h"
+#include "engine/random.h"
 #include "engine/text.h"
+#include "engine/text_list.h"
 
 extern char** environ;
 

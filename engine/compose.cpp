@@ -5,7 +5,11 @@
 #include <utility>
 #include <vector>
 
+#include "engine/double_byte.h"
+#include "engine/error.h"
 #include "engine/platform.h"
+#include "engine/text.h"
+#include "engine/text_list.h"
 
 namespace tavrin {
 

@@ -8,7 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "engine/text.h"
+#include "engine/error.h"
+#include "engine/text_list.h"
 
 namespace tavrin {
 

@@ -1,6 +1,10 @@
 #include "engine/deck.h"
 
+#include "engine/double_byte.h"
+#include "engine/error.h"
 #include "engine/platform.h"
+#include "engine/text.h"
+#include "engine/text_list.h"
 #include "engine/utf8.h"
 
 namespace tavrin {
@@ -68,14 +72,18 @@ void ChooseCodePage(DeckState& deck) {
   }
 }
 
+// The 1-based position of the first "key=" in header line `header`, 0 when there is none.
+int32_t FindHeaderKey(std::string_view header, const std::string& key) {
+  return FindText(key + "=", header);
+}
+
 // The value of `key` in header line `header`: from after the first "key=" to the first field
 // separator after it, or to the end of the line.
 bool HeaderValue(std::string_view header, const std::string& key, std::string_view separator,
                  std::string& value) {
-  std::string keyEquals = key + "=";
-  int32_t p = FindText(keyEquals, header);
+  const int32_t p = FindHeaderKey(header, key);
   if (p == 0) return false;
-  std::string_view rest = header.substr(static_cast<std::size_t>(p - 1) + keyEquals.size());
+  std::string_view rest = header.substr(static_cast<std::size_t>(p) + key.size());
   int32_t end = separator.empty() ? 0 : FindText(separator, rest);
   value.assign(end > 0 ? rest.substr(0, static_cast<std::size_t>(end - 1)) : rest);
   return true;
@@ -83,8 +91,23 @@ bool HeaderValue(std::string_view header, const std::string& key, std::string_vi
 
 }  // namespace
 
+void SplitCardFields(const DeckState& deck, std::string_view card, TextList& fields) {
+  SplitDroppingDoubles(deck.FieldSeparator, card, fields);
+}
+
+std::array<bool, kDeckSettingCount> HeaderKeysNamed(std::string_view header) {
+  std::array<bool, kDeckSettingCount> named{};
+  for (int k = 0; k < kDeckSettingCount; ++k) {
+    named[k] = FindHeaderKey(header, kDeckSettingKeys[k]) != 0;
+  }
+  return named;
+}
+
 void LoadDeck(DeckState& deck, const std::string& fileName) {
-  if (!IsExistingFile(fileName)) return;
+  if (IsExistingFile(fileName)) ReadDeck(deck, fileName);
+}
+
+void ReadDeck(DeckState& deck, const std::string& fileName) {
   ReadLines(fileName, deck.Lines);
   deck.DeckFile = fileName;
   const int32_t lineCount = deck.Lines.Count();

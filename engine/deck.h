@@ -12,8 +12,10 @@
 #include <vector>
 
 #include "engine/compose.h"
+#include "engine/double_byte.h"
+#include "engine/error.h"
 #include "engine/templates.h"
-#include "engine/text.h"
+#include "engine/text_list.h"
 
 namespace tavrin {
 
@@ -67,6 +69,17 @@ struct DeckState : PageRules {
 // A missing file or a directory changes nothing. Throws the open error of ReadLines, or the list
 // index error for a title line that splits into no entries; changes made before the error stay.
 void LoadDeck(DeckState& deck, const std::string& fileName);
+// LoadDeck of a file that the caller found to exist: a missing one or a directory gives the open
+// error.
+void ReadDeck(DeckState& deck, const std::string& fileName);
+
+// The fields of card line `card` as opening the card cuts them: at deck.FieldSeparator, each
+// doubled separator taken as one. Never throws but for lack of memory.
+void SplitCardFields(const DeckState& deck, std::string_view card, TextList& fields);
+
+// Which settings header line `header` names, indexed by DeckSetting: those whose "Key=" LoadDeck
+// finds in it. A setting it does not name keeps its start value.
+std::array<bool, kDeckSettingCount> HeaderKeysNamed(std::string_view header);
 
 // Hands `page` to deck.ShowHtml (nothing when no sink is set).
 void ShowPage(DeckState& deck, const std::string& page);

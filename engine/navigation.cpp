@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "engine/compose.h"
+#include "engine/random.h"
 
 namespace tavrin {
 
@@ -20,7 +21,7 @@ int32_t StepBack(int32_t value, int32_t low, int32_t high) {
 
 void OpenCard(DeckState& deck) {
   std::string_view line = deck.Lines.At(deck.CardOrder[static_cast<std::size_t>(deck.Position)]);
-  SplitDroppingDoubles(deck.FieldSeparator, line, deck.CardFields);
+  SplitCardFields(deck, line, deck.CardFields);
   deck.RevealedField = 0;
   ShowSingleField(deck, deck.CardFields.At(0));
 }

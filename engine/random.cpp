@@ -2,7 +2,7 @@
 #include <chrono>
 #include <utility>
 
-#include "engine/text.h"
+#include "engine/random.h"
 
 namespace tavrin {
 

@@ -8,7 +8,10 @@
 #include <cstring>
 #include <utility>
 
-#include "engine/scan.h"
+#include "engine/byte_blocks.h"
+#include "engine/double_byte.h"
+#include "engine/piece_writer.h"
+#include "engine/text_list.h"
 
 namespace tavrin {
 
@@ -22,14 +25,13 @@ struct DoubleByteRule {
   std::array<bool, 256> lead{};
 };
 
-// The double-byte mode is on only with code page 932; Lead932Bits (scan.h) tests the same set.
+// The double-byte mode is on only with code page 932.
 DoubleByteRule MakeRule(int codePage) {
   DoubleByteRule rule;
   rule.codePage = codePage;
   if (codePage == kCodePage932) {
     rule.mode = true;
-    for (int b = 0x81; b <= 0x9F; ++b) rule.lead[b] = true;
-    for (int b = 0xE0; b <= 0xFC; ++b) rule.lead[b] = true;
+    for (int b = 0; b < 256; ++b) rule.lead[b] = IsLead932(static_cast<unsigned char>(b));
   }
   return rule;
 }
@@ -261,7 +263,7 @@ std::string ReplaceAll(std::string_view text, std::string_view pattern,
   // long result is neither copied as it grows nor faulted in page by page.
   std::size_t room = text.size();
   if (!pattern.empty() && replacement.size() > pattern.size()) {
-    room += CountBytes(text, pattern[0], pattern[0]) * (replacement.size() - pattern.size());
+    room += CountByte(text, pattern[0]) * (replacement.size() - pattern.size());
   }
   PieceWriter out(result, room);
   // A short replacement is moved from a copy that can be read 16 bytes at a time.
@@ -318,7 +320,7 @@ namespace {
 void CutPieces(std::string_view separator, std::string work, TextList& list) {
   std::vector<TextList::Span> spans;
   // Every piece ends where a separator begins, with its first byte: room for all at once.
-  ReserveFresh(spans, CountBytes(work, separator[0], separator[0]));
+  ReserveFresh(spans, CountByte(work, separator[0]));
   std::size_t start = 0;
   ForEachRemainderMatch(work, separator, [&](std::size_t base, uint64_t matches) {
     do {
@@ -349,7 +351,7 @@ void CutPiecesMergingDoubles(char separator, std::string work, TextList& list) {
   const std::string_view searchable = UpToZero(work);
   const std::size_t n = searchable.size();
   std::vector<TextList::Span> spans;
-  ReserveFresh(spans, CountBytes(searchable, separator, separator));
+  ReserveFresh(spans, CountByte(searchable, separator));
   const bool doubleByte = g_rule.mode;
   std::size_t pieceStart = 0;
   std::size_t runStart = 0, runLength = 0;  // adjacent separators not yet cut at

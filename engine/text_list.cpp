@@ -5,12 +5,15 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <cerrno>
 #include <limits>
 #include <utility>
+#include <vector>
 
-#include "engine/scan.h"
-#include "engine/text.h"
+#include "engine/byte_blocks.h"
+#include "engine/error.h"
+#include "engine/text_list.h"
 
 namespace tavrin {
 
@@ -84,6 +87,86 @@ namespace {
 
 // ---- Files ------------------------------------------------------------------------------------
 
+namespace {
+
+// Bits for the bytes 00, LF and CR among the `count` (at most 64) bytes at `d`, lowest first.
+inline uint64_t LineEndBits(const char* d, std::size_t count) {
+  uint64_t bits = 0;
+#if defined(__SSE2__)
+  if (count == 64) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i cr = _mm_set1_epi8('\r');
+    for (int k = 0; k < 4; ++k) {
+      __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + 16 * k));
+      __m128i hit = _mm_or_si128(_mm_cmpeq_epi8(v, zero),
+                                 _mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, cr)));
+      bits |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(hit))) << (16 * k);
+    }
+    return bits;
+  }
+#endif
+  for (std::size_t i = 0; i < count; ++i) {
+    const char c = d[i];
+    if (c == '\0' || c == '\n' || c == '\r') bits |= uint64_t{1} << i;
+  }
+  return bits;
+}
+
+// Cuts data into lines while it is read: CR LF, a lone CR and a lone LF each end a line, a zero
+// byte ends the data, a last line without a line end counts, a line end at the very end adds no
+// empty line. The line ends of each 64 bytes are found together, so a short line costs no search
+// of its own, and each part of the data is cut just after it arrives, while it is in the cache.
+class LineCutter {
+ public:
+  explicit LineCutter(std::vector<TextList::Span>& spans) : spans_(spans) {}
+
+  // Cuts what it can of `data`, all the bytes that have arrived so far: the blocks of 64 that
+  // some byte follows, since the LF of a CR LF may be the next.
+  void Feed(std::string_view data) {
+    while (!done_ && block_ + 64 < data.size()) Cut(data, 64);
+  }
+
+  // Cuts the rest of `data`, which is complete.
+  void Finish(std::string_view data) {
+    while (!done_ && block_ < data.size()) {
+      Cut(data, std::min<std::size_t>(64, data.size() - block_));
+    }
+    if (!done_ && pos_ < data.size()) Add(data.size());
+    done_ = true;
+  }
+
+ private:
+  void Cut(std::string_view data, std::size_t count) {
+    const char* d = data.data();
+    uint64_t bits = LineEndBits(d + block_, count);
+    while (bits != 0) {
+      const std::size_t end = block_ + static_cast<std::size_t>(std::countr_zero(bits));
+      bits &= bits - 1;
+      if (end < pos_) continue;  // the LF of a CR LF
+      if (d[end] == '\0') {
+        if (end > pos_) Add(end);
+        done_ = true;
+        return;
+      }
+      Add(end);
+      pos_ = end + 1;
+      if (d[end] == '\r' && pos_ < data.size() && d[pos_] == '\n') ++pos_;
+    }
+    block_ += 64;
+  }
+  void Add(std::size_t end) {
+    spans_.push_back({static_cast<uint32_t>(pos_), static_cast<uint32_t>(end - pos_)});
+  }
+
+  std::vector<TextList::Span>& spans_;
+  std::size_t block_ = 0;  // the next block to cut
+  std::size_t pos_ = 0;    // start of the next line
+  bool done_ = false;
+};
+
+}  // namespace
+
 void ReadLines(const std::string& fileName, TextList& list) {
   // Non-blocking, so that a named pipe in place of a deck is refused instead of waiting forever.
   int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -117,8 +200,7 @@ void ReadLines(const std::string& fileName, TextList& list) {
       // Room for the lines of the whole file at the rate of the first piece, and some more:
       // growing a list of a million lines step by step faults in every step afresh.
       const std::string_view first(chunk, static_cast<std::size_t>(n));
-      const std::size_t ends =
-          std::max(CountBytes(first, '\n', '\n'), CountBytes(first, '\r', '\r'));
+      const std::size_t ends = std::max(CountByte(first, '\n'), CountByte(first, '\r'));
       ReserveFresh(spans, (ends + 1) * (size / first.size() + 1) / 8 * 9 + 16);
     }
     data.append(chunk, static_cast<std::size_t>(n));

@@ -20,8 +20,12 @@
 
 #include "engine/compose.h"
 #include "engine/deck.h"
+#include "engine/double_byte.h"
+#include "engine/error.h"
 #include "engine/navigation.h"
+#include "engine/random.h"
 #include "engine/text.h"
+#include "engine/text_list.h"
 #include "engine/utf8.h"
 #include "fuzz_support.h"
 

@@ -15,7 +15,6 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/text.h"
 #include "fuzz_support.h"
 #include "shell/ini_encoding.h"
 #include "shell/settings.h"

@@ -16,6 +16,7 @@
 #include "engine/navigation.h"
 #include "resources/artwork.h"
 #include "shell/button_look.h"
+#include "shell/durable_file.h"
 #include "shell/error_reports.h"
 #include "shell/html_view.h"
 #include "shell/native_view.h"
@@ -57,9 +58,10 @@ void Place(wxWindow* window, const wxRect& r) {
 
 }  // namespace
 
-TForm1::TForm1()
+TForm1::TForm1(std::string startDeck)
     : wxFrame(nullptr, wxID_ANY, "Tavrin", wxDefaultPosition, wxDefaultSize, wxDEFAULT_FRAME_STYLE,
-              "Form1") {
+              "Form1"),
+      startDeck_(std::move(startDeck)) {
   SetBackgroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE));
   tavrin::SetProgramIcon(*this);
 
@@ -127,7 +129,7 @@ void TForm1::FormCreate() {
   DragAcceptFiles(true);
   settings_ = tavrin::LoadSettings(*placement_);
   deck_.StartWith(settings_.Templates);
-  tavrin::TakeCommandLine(settings_.FileName);
+  if (!startDeck_.empty()) settings_.FileName = startDeck_;
 }
 
 bool TForm1::Show(bool show) {
@@ -160,7 +162,13 @@ void TForm1::OnActivate(wxActivateEvent& event) {
 }
 
 void TForm1::FormActivate() {
-  if (tavrin::IsExistingFile(settings_.FileName)) tavrin::LoadDeck(deck_, settings_.FileName);
+  // The command line's deck was found as the line was read; the settings file's is looked for now,
+  // and a relative name left by an older run is taken from the working folder.
+  if (!startDeck_.empty()) {
+    tavrin::ReadDeck(deck_, startDeck_);
+  } else {
+    tavrin::LoadDeck(deck_, tavrin::FullPath(settings_.FileName));
+  }
 }
 
 void TForm1::OnSize(wxSizeEvent&) {
@@ -318,10 +326,10 @@ void TForm1::FocusControl(Control control) {
   }
 }
 
-TForm1* StartMainWindow() {
+TForm1* StartMainWindow(const std::string& startDeck) {
   TForm1* form = nullptr;
   try {
-    form = new TForm1();
+    form = new TForm1(startDeck);
   } catch (...) {
     // Start-up itself failed: the one place besides the application error report that reports.
     tavrin::ReportStartupException(reinterpret_cast<const void*>(&tavrin::MakeHtmlView));

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <memory>
+#include <string>
 
 #include <wx/frame.h>
 
@@ -27,9 +28,10 @@ class WindowPlacement;
 
 class TForm1 : public wxFrame {
  public:
-  // Makes the window, invisible, with its six controls. Throws Error when the HTML view cannot be
-  // made; no other error leaves it.
-  TForm1();
+  // Makes the window, invisible, with its six controls. `startDeck` is the deck that the command
+  // line named, a full name found to exist, or empty for the one that the settings file names.
+  // Throws Error when the HTML view cannot be made; no other error leaves it.
+  explicit TForm1(std::string startDeck);
   ~TForm1() override;
 
   // The controls, in tab order.
@@ -42,7 +44,7 @@ class TForm1 : public wxFrame {
   // The file-open dialog, made at the first Open; no control, it keeps its file name between uses.
   wxFileDialog* OpenDialog1 = nullptr;
 
-  // The window-creation step (reads the settings, sets the deck settings, takes the command line),
+  // The window-creation step (reads the settings, sets the deck settings, takes the start deck),
   // run once by StartMainWindow. An error in it goes to the application error report.
   void RunFormCreate();
 
@@ -111,8 +113,12 @@ class TForm1 : public wxFrame {
 
   // The six controls in tab order, indexed by tavrin::Control.
   std::array<wxWindow*, tavrin::kControlCount> controls_{};
+  // The current deck is settings_.FileName: the name that the learner chose last, which the close
+  // stores even when that deck failed to load (deck_.DeckFile is the deck read last).
   tavrin::ShellSettings settings_;
   tavrin::DeckState deck_;
+  // The deck of the command line, empty when none; it was found to exist as the line was read.
+  const std::string startDeck_;
   tavrin::ControlBounds layout_;
   bool shown_ = false;
   bool activated_ = false;
@@ -121,8 +127,8 @@ class TForm1 : public wxFrame {
   std::unique_ptr<tavrin::NativeView> nativeView_;
 };
 
-// Start-up after the toolkit has initialised: makes the main window with its view, runs its
-// creation step, makes it the application's main window and shows it. Returns the window, or null
-// when the view could not be made; the start-up error report has then been shown, and the program
-// is to end with exit code 1.
-TForm1* StartMainWindow();
+// Start-up after the toolkit has initialised: makes the main window with its view and `startDeck`
+// (see TForm1), runs its creation step, makes it the application's main window and shows it.
+// Returns the window, or null when the view could not be made; the start-up error report has then
+// been shown, and the program is to end with exit code 1.
+TForm1* StartMainWindow(const std::string& startDeck = std::string());

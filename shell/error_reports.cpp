@@ -15,7 +15,8 @@
 #include <wx/msgdlg.h>
 #include <wx/window.h>
 
-#include "engine/text.h"
+#include "engine/double_byte.h"
+#include "engine/error.h"
 #include "shell/html_view.h"
 
 namespace tavrin {

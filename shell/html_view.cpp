@@ -9,7 +9,8 @@
 #include <wx/clntdata.h>
 #include <wx/webview.h>
 
-#include "engine/text.h"
+#include "engine/double_byte.h"
+#include "engine/error.h"
 #include "engine/utf8.h"
 
 namespace tavrin {
@@ -44,9 +45,6 @@ void DecodeUtf8(std::string_view bytes, std::wstring& out) {
   }
 }
 
-bool IsShiftJisLead(unsigned char b) {
-  return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
 bool IsShiftJisTrail(unsigned char b) {
   return b >= 0x40 && b <= 0xFC && b != 0x7F;
 }
@@ -83,9 +81,7 @@ class Cp932Decoder {
       if (errno != EILSEQ && errno != EINVAL) break;  // E2BIG cannot happen: see the size above
       const auto b = static_cast<unsigned char>(in[0]);
       const std::size_t skip =
-          inLeft >= 2 && IsShiftJisLead(b) && IsShiftJisTrail(static_cast<unsigned char>(in[1]))
-              ? 2
-              : 1;
+          inLeft >= 2 && IsLead932(b) && IsShiftJisTrail(static_cast<unsigned char>(in[1])) ? 2 : 1;
       *reinterpret_cast<wchar_t*>(dst) = kSubstitute;
       dst += sizeof(wchar_t);
       dstLeft -= sizeof(wchar_t);

@@ -1,24 +1,18 @@
 #include "shell/open_deck.h"
 
 #include <utility>
-#include <vector>
 
 #include <wx/clntdata.h>
 #include <wx/event.h>
 #include <wx/filedlg.h>
 #include <wx/window.h>
 
-#include "engine/text.h"
+#include "engine/text_list.h"
 #include "shell/durable_file.h"
 
 namespace tavrin {
 
 namespace {
-
-std::vector<std::string>& Arguments() {
-  static std::vector<std::string> arguments;
-  return arguments;
-}
 
 OpenDialogAnswer& Answer() {
   static OpenDialogAnswer answer;
@@ -52,21 +46,6 @@ HeldName& HeldNameOf(wxFileDialog& dialog) {
 }
 
 }  // namespace
-
-void SetCommandLine(int argc, const char* const* argv) {
-  Arguments().assign(argv, argv + (argc > 0 ? argc : 0));
-}
-
-std::string GetStartupFileName() {
-  const std::vector<std::string>& arguments = Arguments();
-  return arguments.size() >= 2 ? arguments[1] : std::string();
-}
-
-void TakeCommandLine(std::string& fileName) {
-  // Kept as a full name: the next start may run from another working folder.
-  const std::string name = GetStartupFileName();
-  if (IsExistingFile(name)) fileName = FullPath(name);
-}
 
 wxFileDialog* MakeOpenDialog(wxWindow* parent) {
   // No wildcard at all: the toolkit then lists every file and shows no type list. Without

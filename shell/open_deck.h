@@ -1,5 +1,5 @@
-// Opening decks: the deck file named on the command line, chosen in the Open dialog, or dropped
-// onto the main window.
+// Opening decks: the deck file chosen in the Open dialog or dropped onto the main window. The
+// command line's deck comes from ReadStartupArguments (app/tavrin_options.h).
 #pragma once
 
 #include <functional>
@@ -11,20 +11,6 @@ class wxFileDialog;
 class wxWindow;
 
 namespace tavrin {
-
-// Keeps the program's command line, `argv[0]` being the program's own name. Call it from main()
-// before the toolkit takes the options that are its own out of argv.
-void SetCommandLine(int argc, const char* const* argv);
-
-// The first argument after the program's own name, byte for byte as it was given, or the empty
-// text when there is none (or no command line was set). Never throws.
-std::string GetStartupFileName();
-
-// The command-line step of the window's creation: when GetStartupFileName() names an existing file
-// (IsExistingFile), `fileName` becomes its full name, a relative one taken from the working
-// folder with its symbolic links and ".." kept; otherwise `fileName` keeps its value. Never
-// throws.
-void TakeCommandLine(std::string& fileName);
 
 // ---- The Open dialog ----------------------------------------------------------------------------
 

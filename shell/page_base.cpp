@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include "engine/utf8.h"
-#include "shell/durable_file.h"
 
 namespace tavrin {
 
@@ -81,10 +80,9 @@ std::string PageBaseUrl(std::string_view deckFile, std::string_view workingFolde
 }
 
 std::string PageBaseUrl(std::string_view deckFile) {
-  const std::string full = FullPath(std::string(deckFile));
-  // No deck yet, or a relative name whose working folder cannot be read.
-  if (!full.starts_with('/')) return std::string(kBlank);
-  return FolderUrl(FolderForTheView(AbsoluteFolder(full, "")));
+  // No deck yet; every route to a deck hands it over as a full name.
+  if (!deckFile.starts_with('/')) return std::string(kBlank);
+  return FolderUrl(FolderForTheView(AbsoluteFolder(deckFile, "")));
 }
 
 }  // namespace tavrin

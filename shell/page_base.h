@@ -14,10 +14,10 @@ namespace tavrin {
 // yet) gives "about:blank". Never throws but for lack of memory.
 std::string PageBaseUrl(std::string_view deckFile, std::string_view workingFolder);
 
-// PageBaseUrl against the process's working folder, for the view: a folder whose path is not
-// UTF-8 is given as /proc/PID/fd/N of a descriptor of it that the process keeps open until the
-// next such folder, since the view refuses a page at a file address that does not decode to UTF-8.
-// "about:blank" as well for a relative name when the working folder cannot be read.
+// PageBaseUrl of a deck's full name, for the view: a folder whose path is not UTF-8 is given as
+// /proc/PID/fd/N of a descriptor of it that the process keeps open until the next such folder,
+// since the view refuses a page at a file address that does not decode to UTF-8. "about:blank" as
+// well for a relative name, which no route to a deck hands over.
 std::string PageBaseUrl(std::string_view deckFile);
 
 }  // namespace tavrin

@@ -6,11 +6,14 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string_view>
+#include <utility>
 #include <vector>
 
-#include "engine/text.h"
+#include "engine/error.h"
+#include "engine/text_list.h"
 #include "shell/durable_file.h"
 #include "shell/ini_encoding.h"
 #include "shell/ini_text.h"
@@ -41,12 +44,12 @@ std::string ReadText(const SettingsFile& settings, const SettingsKey& key) {
   return settings.ReadText(key.section, key.name, std::string());
 }
 
-void WriteNumber(SettingsFile& settings, const SettingsKey& key, int32_t value) {
-  settings.WriteNumber(key.section, key.name, value);
+void AddText(std::vector<SettingsFile::Entry>& entries, const SettingsKey& key, std::string value) {
+  entries.push_back({key.section, key.name, std::move(value)});
 }
 
-void WriteText(SettingsFile& settings, const SettingsKey& key, const std::string& value) {
-  settings.WriteText(key.section, key.name, value);
+void AddNumber(std::vector<SettingsFile::Entry>& entries, const SettingsKey& key, int32_t value) {
+  AddText(entries, key, std::to_string(value));
 }
 
 std::string HomeDirectory() {
@@ -105,13 +108,20 @@ bool SettingsFile::ReadFlag(const std::string& section, const std::string& key,
 
 void SettingsFile::WriteText(const std::string& section, const std::string& key,
                              const std::string& value) {
-  // A UTF-16 file stays UTF-16: the key is set in its decoded text, which is encoded back.
+  WriteTexts({{section, key, value}});
+}
+
+void SettingsFile::WriteTexts(const std::vector<Entry>& entries) {
+  // A UTF-16 file stays UTF-16: the keys are set in its decoded text, which is encoded back.
   auto edit = [&](const std::string& old) -> std::optional<std::string> {
     ini::DecodedFile file = ini::DecodeFile(old);
-    file.text = ini::WithValue(file.text, section, key, value);
+    for (const Entry& e : entries) file.text = ini::WithValue(file.text, e.section, e.key, e.value);
     return ini::EncodeFile(file);
   };
-  if (!ini::CanWrite(section, key, value) || !ReplaceFileDurably(path_, edit)) {
+  const bool writable = std::all_of(entries.begin(), entries.end(), [](const Entry& e) {
+    return ini::CanWrite(e.section, e.key, e.value);
+  });
+  if (!writable || !ReplaceFileDurably(path_, edit)) {
     throw Error(FullPath(path_) + " に書き込めません");
   }
 }
@@ -175,13 +185,13 @@ void LoadWindowPlacement(const SettingsFile& settings, SettingsWindow& window) {
   if (ReadNumber(settings, keys::kMaximized) != 0) window.SetMaximized();
 }
 
-void SaveWindowPlacement(SettingsFile& settings, SettingsWindow& window) {
-  WriteNumber(settings, keys::kMaximized, window.IsMaximized() ? 1 : 0);
+void SaveWindowPlacement(SettingsWindow& window, std::vector<SettingsFile::Entry>& entries) {
+  AddNumber(entries, keys::kMaximized, window.IsMaximized() ? 1 : 0);
   window.Restore();
-  WriteNumber(settings, keys::kTop, window.Top());
-  WriteNumber(settings, keys::kLeft, window.Left());
-  WriteNumber(settings, keys::kWidth, window.Width());
-  WriteNumber(settings, keys::kHeight, window.Height());
+  AddNumber(entries, keys::kTop, window.Top());
+  AddNumber(entries, keys::kLeft, window.Left());
+  AddNumber(entries, keys::kWidth, window.Width());
+  AddNumber(entries, keys::kHeight, window.Height());
 }
 
 ShellSettings LoadSettings(const SettingsFile& settings, SettingsWindow& window) {
@@ -207,21 +217,24 @@ ShellSettings LoadSettings(SettingsWindow& window) {
 }
 
 void SaveSettings(SettingsFile& settings, SettingsWindow& window, const ShellSettings& values) {
-  SaveWindowPlacement(settings, window);
-  WriteNumber(settings, keys::kButtonHeight, window.OpenButtonHeight());
-  WriteNumber(settings, keys::kButtonWidth, window.OpenButtonWidth());
+  std::vector<SettingsFile::Entry> entries;
+  SaveWindowPlacement(window, entries);
+  AddNumber(entries, keys::kButtonHeight, window.OpenButtonHeight());
+  AddNumber(entries, keys::kButtonWidth, window.OpenButtonWidth());
   // A file name with a line break (possible here, not where the format comes from) cannot be
   // stored; forgetting it beats a close that fails every time.
   const std::string& fileName = values.FileName;
-  WriteText(settings, keys::kFileName, ini::IsStorableValue(fileName) ? fileName : std::string());
+  AddText(entries, keys::kFileName, ini::IsStorableValue(fileName) ? fileName : std::string());
   // A template ending in CR cannot come from the file, which ends lines there; one given so is
   // stored without, rather than failing every close.
   for (const TemplateKey& t : kTemplateKeys) {
     std::string text = values.Templates.*t.member;
     while (!text.empty() && text.back() == '\r') text.pop_back();
-    WriteText(settings, t.key, text);
+    AddText(entries, t.key, std::move(text));
   }
-  WriteNumber(settings, keys::kZoom, values.Zoom);
+  AddNumber(entries, keys::kZoom, values.Zoom);
+  // One replacement: a close that fails part-way leaves the file as it was, never half updated.
+  settings.WriteTexts(entries);
 }
 
 void SaveSettings(SettingsWindow& window, const ShellSettings& values) {

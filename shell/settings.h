@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/templates.h"
 
@@ -96,6 +97,15 @@ class SettingsFile {
   // byte or for a name that would not read back (blank, a line break or zero byte, "]" in a
   // section, "=" in a key or a key beginning with "[", ";" or "#"); the file is then as it was.
   void WriteText(const std::string& section, const std::string& key, const std::string& value);
+  // One key's new value for WriteTexts.
+  struct Entry {
+    std::string section;
+    std::string key;
+    std::string value;
+  };
+  // WriteText of every entry in turn, with one replacement of the file: when one cannot be
+  // written, none is, and the error is WriteText's.
+  void WriteTexts(const std::vector<Entry>& entries);
   void WriteNumber(const std::string& section, const std::string& key, int32_t value);
   void WriteFlag(const std::string& section, const std::string& key, bool value);
 
@@ -118,8 +128,8 @@ std::unique_ptr<SettingsFile> OpenSettingsFile();
 
 // Reads the placement into `window`, only when the file exists.
 void LoadWindowPlacement(const SettingsFile& settings, SettingsWindow& window);
-// Writes "Maximized", restores the window, then writes "Top", "Left", "Width", "Height".
-void SaveWindowPlacement(SettingsFile& settings, SettingsWindow& window);
+// Adds "Maximized" to `entries`, restores the window, then adds "Top", "Left", "Width", "Height".
+void SaveWindowPlacement(SettingsWindow& window, std::vector<SettingsFile::Entry>& entries);
 
 // The start-up read from OpenSettingsFile(): placement, button size, FileName, templates with
 // their defaults applied, and Zoom (100 when missing, unreadable or outside kMinZoom..kMaxZoom).
@@ -127,8 +137,8 @@ void SaveWindowPlacement(SettingsFile& settings, SettingsWindow& window);
 ShellSettings LoadSettings(SettingsWindow& window);
 // The same from `settings`.
 ShellSettings LoadSettings(const SettingsFile& settings, SettingsWindow& window);
-// The write at close to OpenSettingsFile(): all twelve keys in their order, then Zoom as given.
-// Throws the Error of the first write that fails; the writes before it stay done. A FileName
+// The write at close to OpenSettingsFile(): all twelve keys in their order, then Zoom as given, in
+// one replacement of the file (WriteTexts). Throws its Error, the file then as it was. A FileName
 // holding a line break, a zero byte or a Ctrl+Z cannot be stored and is written as empty.
 void SaveSettings(SettingsWindow& window, const ShellSettings& values);
 // The same to `settings`.

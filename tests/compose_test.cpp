@@ -6,7 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "engine/double_byte.h"
 #include "engine/navigation.h"
+#include "engine/text.h"
+#include "engine/text_list.h"
 #include "tests/engine_test_support.h"
 
 namespace tavrin {

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/double_byte.h"
+#include "engine/error.h"
 #include "engine/navigation.h"
 #include "engine/utf8.h"
 #include "tests/engine_test_support.h"
@@ -70,6 +72,8 @@ TEST_F(DeckTest, HeaderKeysMatchAsPlainCaseSensitiveText) {
   EXPECT_EQ(deck_.Settings[kOuterHead], "a");  // found inside a longer word
   EXPECT_EQ(deck_.Settings[kInnerFoot], "OuterFoot=z");
   EXPECT_EQ(deck_.Settings[kOuterFoot], "z");  // found inside another key's value
+  using Named = std::array<bool, kDeckSettingCount>;
+  EXPECT_EQ(HeaderKeysNamed(deck_.Lines.At(1)), (Named{true, true, true, true, false, false}));
 }
 
 TEST_F(DeckTest, HeaderValuesAreVerbatimAndMayBeEmpty) {
@@ -77,6 +81,9 @@ TEST_F(DeckTest, HeaderValuesAreVerbatimAndMayBeEmpty) {
   EXPECT_EQ(deck_.Settings[kInnerHead], " a:b ");
   EXPECT_EQ(deck_.Settings[kOuterHead], "");
   EXPECT_EQ(deck_.Settings[kCommentIntroducer], "\"#\"");
+  // Named with an empty value is named all the same.
+  using Named = std::array<bool, kDeckSettingCount>;
+  EXPECT_EQ(HeaderKeysNamed(deck_.Lines.At(1)), (Named{true, true, false, false, true, false}));
 }
 
 TEST_F(DeckTest, HeaderSeparatorSearchRespectsSecondBytes) {

@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/text.h"
+#include "engine/error.h"
+#include "engine/text_list.h"
 #include "tests/test_support.h"
 
 namespace tavrin::testing_support {

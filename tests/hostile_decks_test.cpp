@@ -23,8 +23,10 @@
 
 #include "engine/compose.h"
 #include "engine/deck.h"
+#include "engine/double_byte.h"
+#include "engine/error.h"
 #include "engine/navigation.h"
-#include "engine/text.h"
+#include "engine/text_list.h"
 #include "tests/engine_test_support.h"
 
 namespace tavrin {

@@ -1,4 +1,6 @@
 #include "engine/navigation.h"
+#include "engine/double_byte.h"
+#include "engine/random.h"
 #include "tests/engine_test_support.h"
 
 #include <gtest/gtest.h>

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/text.h"
+#include "engine/error.h"
 #include "shell/settings.h"
 #include "test_support.h"
 

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "engine/text.h"
+#include "engine/error.h"
 #include "settings_writer.h"
 
 int main(int argc, char** argv) {

@@ -12,7 +12,7 @@
 #include <string>
 #include <system_error>
 
-#include "engine/text.h"
+#include "engine/double_byte.h"
 
 namespace tavrin::testing_support {
 

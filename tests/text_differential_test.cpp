@@ -13,7 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "engine/double_byte.h"
 #include "engine/text.h"
+#include "engine/text_list.h"
 #include "tests/engine_test_support.h"
 #include "text_reference.h"
 

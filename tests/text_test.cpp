@@ -1,4 +1,8 @@
 #include "engine/text.h"
+#include "engine/double_byte.h"
+#include "engine/error.h"
+#include "engine/random.h"
+#include "engine/text_list.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

@@ -15,13 +15,14 @@
 #include <wx/button.h>
 #include <wx/init.h>
 
+#include "app/tavrin_options.h"
 #include "bench_common.h"
 #include "engine/deck.h"
 #include "engine/navigation.h"
+#include "engine/text_list.h"
 #include "shell/Main.h"
 #include "shell/error_reports.h"
 #include "shell/html_view.h"
-#include "shell/open_deck.h"
 #include "shell/settings.h"
 
 namespace {
@@ -63,8 +64,13 @@ int Pages(const std::string& deck, int presses, const std::string& dir) {
   return 0;
 }
 
-int Presses(wxEventLoopBase& loop, int presses) {
-  TForm1* form = StartMainWindow();
+// The window started as the program starts it with `deck` on its command line.
+TForm1* StartOn(const std::string& deck) {
+  return StartMainWindow(tavrin::ReadStartupArguments({deck}, tavrin::IsExistingFile).deck);
+}
+
+int Presses(wxEventLoopBase& loop, const std::string& deck, int presses) {
+  TForm1* form = StartOn(deck);
   if (form == nullptr) return 1;
   bench::LoadWatch watch;
   watch.Attach(form->WebBrowser1);
@@ -89,7 +95,7 @@ int Startup(wxEventLoopBase& loop, const std::string& deck) {
   int codePage = 0;
   const std::string titleBytes = EnginePages(deck, 0, codePage).at(0);
   const wxString title = tavrin::DecodeText(titleBytes, codePage);
-  TForm1* form = StartMainWindow();
+  TForm1* form = StartOn(deck);
   if (form == nullptr) return 1;
   double shown = -1;
   form->WebBrowser1->Bind(wxEVT_WEBVIEW_LOADED, [&](wxWebViewEvent&) {
@@ -112,14 +118,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: gui_bench pages DECK N DIR | presses DECK N | startup DECK\n");
     return 2;
   }
-  // The program's own command line: its name and the deck.
-  const char* programArgs[] = {"tavrin", argv[2]};
-  tavrin::SetCommandLine(2, programArgs);
   int one = 1;
   char* noArgs[] = {argv[0], nullptr};
   wxApp::SetInstance(new BenchApp);
   if (!wxEntryStart(one, noArgs) || !wxTheApp->CallOnInit()) return 1;
   wxGUIEventLoop loop;
   wxEventLoopActivator activate(&loop);
-  return mode == "presses" ? Presses(loop, std::stoi(argv[3])) : Startup(loop, argv[2]);
+  return mode == "presses" ? Presses(loop, argv[2], std::stoi(argv[3])) : Startup(loop, argv[2]);
 }

@@ -74,6 +74,19 @@ wait_exit "$pid"
 [[ "$status" == 0 ]] || fail "Alt+F4: exit status $status, expected 0"
 grep -qx "FileName=$deck" "$ini" || fail "FileName was not kept"
 
+echo "-- a deck name that is not UTF-8 opens without a box from the toolkit"
+rm -rf "$XDG_CONFIG_HOME/tavrin"
+scratch=$(mktemp -d)
+odd="$scratch/"$'\x93\xfa'".txt"
+cp "$deck" "$odd"
+start "$odd"
+sleep 0.5
+xdotool key alt+x
+wait_exit "$pid"
+[[ "$status" == 0 ]] || fail "a name that is not UTF-8: exit status $status, expected 0"
+LC_ALL=C grep -qxF "FileName=$odd" "$ini" || fail "a name that is not UTF-8 was not the deck"
+rm -rf "$scratch"
+
 echo "-- Open: a name typed into the dialog opens; Cancel keeps the deck"
 other="$data/gui-animals.txt"
 rm -rf "$XDG_CONFIG_HOME/tavrin"

@@ -21,6 +21,8 @@
 #include <wx/uiaction.h>
 #include <wx/webview.h>
 
+#include "app/tavrin_options.h"
+#include "engine/text_list.h"
 #include "shell/Main.h"
 #include "shell/error_reports.h"
 #include "shell/settings.h"
@@ -152,6 +154,12 @@ std::string DataFile(const std::string& name) {
 wxSize ClientOnScreen(wxWindow& window) {
   GdkWindow* native = gtk_widget_get_window(static_cast<GtkWidget*>(window.GetHandle()));
   return wxSize(gdk_window_get_width(native), gdk_window_get_height(native));
+}
+
+TForm1* StartWithArgument(const std::string& argument) {
+  const std::vector<std::string> arguments =
+      argument.empty() ? std::vector<std::string>() : std::vector<std::string>{argument};
+  return StartMainWindow(tavrin::ReadStartupArguments(arguments, tavrin::IsExistingFile).deck);
 }
 
 void ExpectLayout(TForm1& form, int h, int w) {

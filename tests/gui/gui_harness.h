@@ -19,6 +19,10 @@ class wxWindow;
 
 namespace gui {
 
+// StartMainWindow with the deck that the program takes from `argument` as the first argument of its
+// command line (none when empty).
+TForm1* StartWithArgument(const std::string& argument);
+
 // Runs the event loop until `done` holds or `timeout` has passed; returns whether `done` held.
 bool PumpUntil(const std::function<bool()>& done,
                std::chrono::milliseconds timeout = std::chrono::seconds(10));

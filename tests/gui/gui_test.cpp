@@ -9,8 +9,7 @@ namespace {
 
 TEST_F(WindowTest, ShowsTheAboutPageFirstAndTheDeckAtTheFirstActivation) {
   const std::string deck = gui::DataFile("gui-animals.txt");
-  tavrin::SetCommandLine(2, std::vector<const char*>{"tavrin", deck.c_str()}.data());
-  form_ = StartMainWindow();
+  form_ = gui::StartWithArgument(deck);
   ASSERT_TRUE(form_);
   // Shown, not yet active: the command line chose the deck, nothing is loaded, the about page is
   // on its way into the view.
@@ -180,9 +179,7 @@ TEST_F(WindowTest, AnErrorAtTheFirstActivationIsReportedAndTheAboutPageStays) {
   const std::string folder = std::filesystem::path(gui::SettingsPath()).parent_path();
   const std::string fifo = folder + "/deck-\x93\xfa.fifo";
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  std::vector<const char*> argv{"tavrin", fifo.c_str()};
-  tavrin::SetCommandLine(2, argv.data());
-  form_ = StartMainWindow();
+  form_ = gui::StartWithArgument(fifo);
   std::vector<gui::MessageBox> boxes;
   ASSERT_TRUE(PumpUntil([&] {
     for (auto& box : gui::TakeMessageBoxes()) boxes.push_back(box);

@@ -4,7 +4,7 @@
 #include <chrono>
 #include <string>
 
-#include "engine/text.h"
+#include "engine/double_byte.h"
 #include "shell/html_view.h"
 
 namespace {

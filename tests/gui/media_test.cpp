@@ -90,10 +90,8 @@ TEST(MediaTest, PicturesAndSoundLoadBesideTheDeckAndByAbsolutePath) {
   const std::string second = WriteDeck(scratch / "my cards #2 50% why? \xe6\x97\xa5\xe6\x9c\xac",
                                        "file://" + elsewhere + "/dog.png");
 
-  std::vector<const char*> argv{"tavrin", first.c_str()};
-  tavrin::SetCommandLine(2, argv.data());
   tavrin::SetOpenDialogAnswer([&](const std::string&) { return second; });
-  wxWeakRef<TForm1> form = StartMainWindow();
+  wxWeakRef<TForm1> form = gui::StartWithArgument(first);
   ASSERT_TRUE(form);
   wxWebView& view = *form->WebBrowser1;
   ASSERT_TRUE(gui::PumpUntil([&] { return form->Deck().DeckFile == first; }));

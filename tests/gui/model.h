@@ -7,8 +7,8 @@
 #include <wx/string.h>
 
 #include "engine/deck.h"
+#include "engine/error.h"
 #include "engine/navigation.h"
-#include "engine/text.h"
 #include "shell/html_view.h"
 
 namespace gui {

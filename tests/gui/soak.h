@@ -22,8 +22,10 @@
 #include <wx/weakref.h>
 #include <wx/webview.h>
 
+#include "engine/double_byte.h"
 #include "engine/navigation.h"
-#include "engine/text.h"
+#include "engine/random.h"
+#include "engine/text_list.h"
 #include "gui_harness.h"
 #include "model.h"
 #include "shell/Main.h"
@@ -124,9 +126,7 @@ class Soak : public testing::Test {
   // Starts the window with `deck` on the command line and follows every page its engine hands
   // over. The hook goes in before the first activation loads the deck.
   void Start(const std::string& deck) {
-    std::vector<const char*> argv{"tavrin", deck.c_str()};
-    tavrin::SetCommandLine(2, argv.data());
-    form_ = StartMainWindow();
+    form_ = gui::StartWithArgument(deck);
     ASSERT_TRUE(form_);
     // The deck state belongs to the window, which gives it out read-only; only its page sink is
     // wrapped here, to see each page the engine hands over as it goes to the view.

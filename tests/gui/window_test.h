@@ -9,6 +9,7 @@
 #include <optional>
 #include <regex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <wx/app.h>
@@ -20,7 +21,7 @@
 #include <wx/webview.h>
 
 #include "engine/navigation.h"
-#include "engine/text.h"
+#include "engine/random.h"
 #include "gui_harness.h"
 #include "model.h"
 #include "shell/Main.h"
@@ -66,10 +67,7 @@ class WindowTest : public testing::Test {
   // Starts the window as the program does, with `argument` on the command line (none when
   // empty), and waits until it is active and its first page is in place.
   TForm1* Start(const std::string& argument = "") {
-    std::vector<const char*> argv{"tavrin"};
-    if (!argument.empty()) argv.push_back(argument.c_str());
-    tavrin::SetCommandLine(static_cast<int>(argv.size()), argv.data());
-    form_ = StartMainWindow();
+    form_ = gui::StartWithArgument(argument);
     EXPECT_NE(form_.get(), nullptr);
     if (!form_) return nullptr;
     EXPECT_TRUE(PumpUntil([&] { return form_->IsActive() && form_->ViewHasFocus(); }))
@@ -89,6 +87,22 @@ class WindowTest : public testing::Test {
   void ExpectPageStays(const wxString& page) {
     PumpFor(milliseconds(400));
     ExpectPage(page);
+  }
+
+  // Types one key and expects what it does to the deck: `presses`, the buttons it presses in turn
+  // ('o' OK, 'b' Back, 's' Shuffle), drive `model` alike, and the view then holds the model's page;
+  // with none, the page stays.
+  void TypeExpecting(Model& model, std::string_view presses, int keyCode, int modifiers = 0) {
+    Type(keyCode, modifiers);
+    for (const char press : presses) {
+      ASSERT_NE(std::string_view("obs").find(press), std::string_view::npos) << press;
+      press == 'o' ? model.Ok() : press == 'b' ? model.Back() : model.Shuffle();
+    }
+    if (presses.empty()) {
+      ExpectPageStays(model.Page());
+    } else {
+      ExpectPage(model.Page());
+    }
   }
 
   void Close() {
