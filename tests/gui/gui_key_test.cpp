@@ -21,63 +21,39 @@ class KeyTest : public WindowTest {
 
 TEST_F(KeyTest, EnterPressesOkFromTheViewAndTheFocusedButtonElsewhere) {
   ASSERT_TRUE(form_->ViewHasFocus());
-  Type(WXK_RETURN);
-  model_->Ok();
-  ExpectPage(model_->Page());
-  Type(WXK_NUMPAD_ENTER);
-  model_->Ok();
-  ExpectPage(model_->Page());
+  TypeExpecting(*model_, "o", WXK_RETURN);
+  TypeExpecting(*model_, "o", WXK_NUMPAD_ENTER);
   EXPECT_TRUE(form_->ViewHasFocus());
 
   form_->BitBtnZ->SetFocus();
-  Type(WXK_RETURN);
-  model_->Back();
-  ExpectPage(model_->Page());
+  TypeExpecting(*model_, "b", WXK_RETURN);
   // Enter on Shuffle shuffles and hands the focus to OK, so that Enter then presses OK.
   form_->ButtonS->SetFocus();
-  Type(WXK_RETURN);
-  model_->Shuffle();
-  ExpectPage(model_->Page());
+  TypeExpecting(*model_, "s", WXK_RETURN);
   EXPECT_EQ(Focus(), form_->BitBtnOK);
-  Type(WXK_RETURN);
-  model_->Ok();
-  ExpectPage(model_->Page());
+  TypeExpecting(*model_, "o", WXK_RETURN);
   // Enter with Shift, Ctrl or Alt presses nothing.
-  Type(WXK_RETURN, wxMOD_CONTROL);
-  ExpectPageStays(model_->Page());
+  TypeExpecting(*model_, "", WXK_RETURN, wxMOD_CONTROL);
 }
 
 TEST_F(KeyTest, EscPressesBackAlsoWhileOkHasTheFocus) {
   Type(WXK_RETURN);
   Type(WXK_RETURN);
   Type(WXK_RETURN);
-  Type(WXK_RETURN);  // the second card
-  for (int i = 0; i < 4; ++i) model_->Ok();
-  ExpectPage(model_->Page());
-  Type(WXK_ESCAPE);  // from the view
-  model_->Back();
-  ExpectPage(model_->Page());
+  TypeExpecting(*model_, "oooo", WXK_RETURN);  // the second card
+  TypeExpecting(*model_, "b", WXK_ESCAPE);     // from the view
   form_->BitBtnOK->SetFocus();
-  Type(WXK_RETURN);
-  model_->Ok();
-  ExpectPage(model_->Page());
-  Type(WXK_ESCAPE);
-  model_->Back();
-  ExpectPage(model_->Page());
+  TypeExpecting(*model_, "o", WXK_RETURN);
+  TypeExpecting(*model_, "b", WXK_ESCAPE);
   EXPECT_EQ(Focus(), form_->BitBtnOK);
 }
 
 TEST_F(KeyTest, SpacePressesOnlyTheFocusedButton) {
-  Type(WXK_SPACE);  // the view is no button
-  ExpectPageStays(model_->Page());
+  TypeExpecting(*model_, "", WXK_SPACE);  // the view is no button
   form_->BitBtnOK->SetFocus();
-  Type(WXK_SPACE);
-  model_->Ok();
-  ExpectPage(model_->Page());
+  TypeExpecting(*model_, "o", WXK_SPACE);
   form_->BitBtnZ->SetFocus();
-  Type(WXK_SPACE);
-  model_->Back();
-  ExpectPage(model_->Page());
+  TypeExpecting(*model_, "b", WXK_SPACE);
 }
 
 TEST_F(KeyTest, AltWithTheAccessLettersPressesTheirButtons) {
@@ -86,20 +62,12 @@ TEST_F(KeyTest, AltWithTheAccessLettersPressesTheirButtons) {
     ++opens;
     e.Skip();
   });
-  Type(WXK_RETURN);
-  model_->Ok();
-  ExpectPage(model_->Page());
-  Type('s', wxMOD_ALT);  // from the view
-  model_->Shuffle();
-  ExpectPage(model_->Page());
+  TypeExpecting(*model_, "o", WXK_RETURN);
+  TypeExpecting(*model_, "s", 's', wxMOD_ALT);  // from the view
   EXPECT_EQ(Focus(), form_->BitBtnOK);
-  Type('z', wxMOD_ALT);
-  model_->Back();
-  ExpectPage(model_->Page());
-  EXPECT_EQ(Focus(), form_->BitBtnOK);  // a key press moves no focus
-  Type('s', wxMOD_ALT | wxMOD_SHIFT);   // either case
-  model_->Shuffle();
-  ExpectPage(model_->Page());
+  TypeExpecting(*model_, "b", 'z', wxMOD_ALT);
+  EXPECT_EQ(Focus(), form_->BitBtnOK);                        // a key press moves no focus
+  TypeExpecting(*model_, "s", 's', wxMOD_ALT | wxMOD_SHIFT);  // either case
   Type('o', wxMOD_ALT);
   EXPECT_TRUE(PumpUntil([&] { return opens == 1; }));
   Type('x', wxMOD_ALT);
@@ -123,16 +91,9 @@ TEST_F(KeyTest, LettersAloneActOnlyWhileAButtonHasTheFocus) {
 
   form_->BitBtnOK->SetFocus();
   Type(WXK_RETURN);
-  Type(WXK_RETURN);
-  model_->Ok();
-  model_->Ok();
-  ExpectPage(model_->Page());
-  Type('z');
-  model_->Back();
-  ExpectPage(model_->Page());
-  Type('S');
-  model_->Shuffle();
-  ExpectPage(model_->Page());
+  TypeExpecting(*model_, "oo", WXK_RETURN);
+  TypeExpecting(*model_, "b", 'z');
+  TypeExpecting(*model_, "s", 'S');
   Type('o');
   EXPECT_TRUE(PumpUntil([&] { return opens == 1; }));
   Type('x');
@@ -175,11 +136,8 @@ TEST_F(KeyTest, TabShiftTabAndArrowsMoveTheFocusInTabOrder) {
 }
 
 TEST_F(KeyTest, AClickOnBackLeavesTheFocusThereSoEnterPressesBackAgain) {
-  for (int i = 0; i < 6; ++i) {
-    Type(WXK_RETURN);
-    model_->Ok();
-  }
-  ExpectPage(model_->Page());
+  for (int i = 0; i < 5; ++i) Type(WXK_RETURN);
+  TypeExpecting(*model_, "oooooo", WXK_RETURN);
   wxUIActionSimulator mouse;
   const wxRect r = form_->BitBtnZ->GetScreenRect();
   mouse.MouseMove(r.x + r.width / 2, r.y + r.height / 2);
@@ -188,9 +146,7 @@ TEST_F(KeyTest, AClickOnBackLeavesTheFocusThereSoEnterPressesBackAgain) {
   model_->Back();
   ExpectPage(model_->Page());
   EXPECT_TRUE(PumpUntil([&] { return Focus() == form_->BitBtnZ; }));
-  Type(WXK_RETURN);
-  model_->Back();
-  ExpectPage(model_->Page());
+  TypeExpecting(*model_, "b", WXK_RETURN);
 }
 
 TEST_F(KeyTest, RapidPressesEndWithTheLastPage) {
@@ -231,9 +187,7 @@ TEST_F(WindowTest, KeysGoToTheViewFirst) {
   EXPECT_TRUE(form_->ViewHasFocus());
   ExpectPage(model.Page());
   // Enter means nothing to this page, so the view hands it back and it presses OK.
-  Type(WXK_RETURN);
-  model.Ok();
-  ExpectPage(model.Page());
+  TypeExpecting(model, "o", WXK_RETURN);
   EXPECT_TRUE(form_->ViewHasFocus());
 }
 
@@ -242,10 +196,7 @@ TEST_F(WindowTest, TheFirstActivationComesOnlyOnce) {
   Start(deck);
   Model model(deck);
   Type(WXK_RETURN);
-  Type(WXK_RETURN);
-  model.Ok();
-  model.Ok();
-  ExpectPage(model.Page());
+  TypeExpecting(model, "oo", WXK_RETURN);
   auto* other = new wxFrame(nullptr, wxID_ANY, "other");
   other->Show();
   EXPECT_TRUE(PumpUntil([&] { return other->IsActive(); }));

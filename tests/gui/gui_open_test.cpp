@@ -61,11 +61,7 @@ class OpenTest : public WindowTest {
 TEST_F(OpenTest, AConfirmedNameIsLoadedAndEnterThenPressesOk) {
   StartOn(animals_);
   Model model(animals_);
-  for (int i = 0; i < 2; ++i) {
-    Type(WXK_RETURN);
-    model.Ok();
-    ExpectPage(model.Page());
-  }
+  for (int i = 0; i < 2; ++i) TypeExpecting(model, "o", WXK_RETURN);
   answer_ = words_;
   PressOpen();
   // Pre-filled with the deck shown, which exists; the chosen deck keeps what the first one set.
@@ -74,19 +70,13 @@ TEST_F(OpenTest, AConfirmedNameIsLoadedAndEnterThenPressesOk) {
   EXPECT_EQ(model.Load(words_), "");
   ExpectPage(model.Page());
   EXPECT_TRUE(FocusBecomes(form_->BitBtnOK));
-  Type(WXK_RETURN);
-  model.Ok();
-  ExpectPage(model.Page());
+  TypeExpecting(model, "o", WXK_RETURN);
 }
 
 TEST_F(OpenTest, CancelKeepsTheDeckAndItsCardAndMovesTheFocusToOk) {
   StartOn(animals_);
   Model model(animals_);
-  for (int i = 0; i < 2; ++i) {
-    Type(WXK_RETURN);
-    model.Ok();
-    ExpectPage(model.Page());
-  }
+  for (int i = 0; i < 2; ++i) TypeExpecting(model, "o", WXK_RETURN);
   answer_.reset();
   form_->ButtonO->SetFocus();
   ASSERT_TRUE(FocusBecomes(form_->ButtonO));
@@ -96,9 +86,7 @@ TEST_F(OpenTest, CancelKeepsTheDeckAndItsCardAndMovesTheFocusToOk) {
   EXPECT_TRUE(FocusBecomes(form_->BitBtnOK));
   ExpectPageStays(model.Page());
   EXPECT_EQ(form_->Deck().RevealedField, 1);
-  Type(WXK_RETURN);
-  model.Ok();
-  ExpectPage(model.Page());
+  TypeExpecting(model, "o", WXK_RETURN);
 }
 
 TEST_F(OpenTest, WithAMissingFileNameTheDialogKeepsTheNameItLastHeld) {
@@ -128,15 +116,9 @@ TEST_F(OpenTest, WithAMissingFileNameTheDialogKeepsTheNameItLastHeld) {
 TEST_F(OpenTest, ReopeningTheDeckShownGivesItsTitlePageAndFileOrderAgain) {
   StartOn(animals_);
   Model shuffled(animals_);
-  Type('s', wxMOD_ALT);
-  shuffled.Shuffle();
-  ExpectPage(shuffled.Page());
+  TypeExpecting(shuffled, "s", 's', wxMOD_ALT);
   ASSERT_NE(form_->Deck().CardOrder, (std::vector<int32_t>{3, 4, 5})) << "no shuffle to undo";
-  for (int i = 0; i < 5; ++i) {
-    Type(WXK_RETURN);
-    shuffled.Ok();
-    ExpectPage(shuffled.Page());
-  }
+  for (int i = 0; i < 5; ++i) TypeExpecting(shuffled, "o", WXK_RETURN);
   answer_ = animals_;
   PressOpen();
   Model model(animals_);
@@ -144,11 +126,7 @@ TEST_F(OpenTest, ReopeningTheDeckShownGivesItsTitlePageAndFileOrderAgain) {
   EXPECT_EQ(form_->Deck().Position, -1);
   EXPECT_TRUE(FocusBecomes(form_->BitBtnOK));
   // The cards come in file order again: one OK per card field, against an unshuffled model.
-  for (int i = 0; i < 4; ++i) {
-    Type(WXK_RETURN);
-    model.Ok();
-    ExpectPage(model.Page());
-  }
+  for (int i = 0; i < 4; ++i) TypeExpecting(model, "o", WXK_RETURN);
 }
 
 TEST_F(OpenTest, ADeckThatCannotBeOpenedIsReportedAndTheFocusStays) {
@@ -172,9 +150,7 @@ TEST_F(OpenTest, ADeckThatCannotBeOpenedIsReportedAndTheFocusStays) {
   // The deck shown before is still whole.
   form_->BitBtnOK->SetFocus();
   ASSERT_TRUE(FocusBecomes(form_->BitBtnOK));
-  Type(WXK_RETURN);
-  model.Ok();
-  ExpectPage(model.Page());
+  TypeExpecting(model, "o", WXK_RETURN);
 }
 
 TEST_F(OpenTest, TheRealDialogListsEveryFileIsPrefilledAndReturnsTheChosenName) {
@@ -241,9 +217,7 @@ TEST_F(OpenTest, TheRealDialogListsEveryFileIsPrefilledAndReturnsTheChosenName) 
 TEST_F(OpenTest, AFileDroppedOnThePageOpensAsADeckInsteadOfShowingItsText) {
   StartOn(animals_);
   Model model(animals_);
-  Type(WXK_RETURN);
-  model.Ok();
-  ExpectPage(model.Page());
+  TypeExpecting(model, "o", WXK_RETURN);
   ASSERT_TRUE(gui::DragFilesFromOutside({words_}, Centre(form_->WebBrowser1)));
   EXPECT_EQ(model.Load(words_), "");
   ExpectPage(model.Page());
@@ -251,9 +225,7 @@ TEST_F(OpenTest, AFileDroppedOnThePageOpensAsADeckInsteadOfShowingItsText) {
   EXPECT_EQ(form_->WebBrowser1->GetCurrentURL(), tavrin::PageBaseUrl(words_));
   // The deck works like any other: OK opens its first card.
   form_->BitBtnOK->SetFocus();
-  Type(WXK_RETURN);
-  model.Ok();
-  ExpectPage(model.Page());
+  TypeExpecting(model, "o", WXK_RETURN);
 }
 
 TEST_F(OpenTest, OfThreeFilesDroppedOnTheButtonsOnlyTheFirstOpens) {
@@ -286,9 +258,7 @@ TEST_F(OpenTest, ADroppedNameIsKeptByteForByte) {
         << form_->Settings().FileName;
     ExpectPage(model.Page());
     form_->BitBtnOK->SetFocus();
-    Type(WXK_RETURN);
-    model.Ok();
-    ExpectPage(model.Page());
+    TypeExpecting(model, "o", WXK_RETURN);
     EXPECT_EQ(model.Load(named), "");
   }
   Close();
