@@ -21,6 +21,7 @@
 #include "shell/html_view.h"
 #include "shell/native_view.h"
 #include "shell/open_deck.h"
+#include "shell/wayland_window.h"
 #include "shell/window_placement.h"
 
 using tavrin::Control;
@@ -98,6 +99,8 @@ TForm1::TForm1(std::string startDeck)
   Bind(wxEVT_SIZE, &TForm1::OnSize, this);
   Bind(wxEVT_MOVE, &TForm1::OnMove, this);
   Bind(wxEVT_ACTIVATE, &TForm1::OnActivate, this);
+  // Without a keyboard on the seat, a Wayland compositor's activation is the only one that comes.
+  compositorActivation_ = std::make_unique<tavrin::CompositorActivation>(*this);
   Bind(wxEVT_CLOSE_WINDOW, &TForm1::FormClose, this);
   Bind(wxEVT_CHAR_HOOK, &TForm1::OnCharHook, this);
   Bind(tavrin::EVT_KEY_LEFT_BY_VIEW, &TForm1::OnKeyLeftByView, this);

@@ -22,6 +22,7 @@ class wxMouseEvent;
 class wxWebView;
 
 namespace tavrin {
+class CompositorActivation;
 class NativeView;
 class WindowPlacement;
 }  // namespace tavrin
@@ -125,6 +126,7 @@ class TForm1 : public wxFrame {
   tavrin::WheelNotches wheelNotches_;
   std::unique_ptr<tavrin::WindowPlacement> placement_;
   std::unique_ptr<tavrin::NativeView> nativeView_;
+  std::unique_ptr<tavrin::CompositorActivation> compositorActivation_;
 };
 
 // Start-up after the toolkit has initialised: makes the main window with its view and `startDeck`

@@ -1,6 +1,7 @@
 #include "shell/controls.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace tavrin {
 
@@ -33,6 +34,19 @@ wxRect CentredBounds(wxSize size, const wxRect& workArea) {
   const int height = std::min(size.y, workArea.height);
   return wxRect(workArea.x + (workArea.width - width) / 2,
                 workArea.y + (workArea.height - height) / 2, width, height);
+}
+
+wxRect FittedBounds(const wxRect& saved, const wxRect& workArea) {
+  // In 64 bits: a saved edge plus a saved length may pass the int range.
+  const auto fit = [](int start, int length, int areaStart, int areaLength, int& outLength) {
+    outLength = std::min(length, areaLength);
+    const int64_t lastStart = int64_t{areaStart} + areaLength - std::max(outLength, 0);
+    return static_cast<int>(std::max<int64_t>(areaStart, std::min<int64_t>(start, lastStart)));
+  };
+  wxRect fitted;
+  fitted.x = fit(saved.x, saved.width, workArea.x, workArea.width, fitted.width);
+  fitted.y = fit(saved.y, saved.height, workArea.y, workArea.height, fitted.height);
+  return fitted;
 }
 
 }  // namespace tavrin

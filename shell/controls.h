@@ -1,6 +1,6 @@
 // The main window's six controls as plain values: their tab order, where the layout puts them in
-// a given client area, and where the window itself first goes on the screen. No window is
-// involved, so all three are tested without a display.
+// a given client area, and where the window itself goes on the screen. No window is involved, so
+// all are tested without a display.
 #pragma once
 
 #include <array>
@@ -31,5 +31,10 @@ ControlBounds ArrangedBounds(wxSize client, int buttonHeight, int buttonWidth);
 // `workArea`: each side cut to the work area's where it is longer, the window centred in it.
 // Never throws.
 wxRect CentredBounds(wxSize size, const wxRect& workArea);
+
+// The bounds `saved` brought onto `workArea`: on each axis moved inside as far as the length
+// allows, then cut to the work area's length where longer. Bounds that lie inside come back to
+// the pixel. Any int values, however far off, give bounds inside the work area. Never throws.
+wxRect FittedBounds(const wxRect& saved, const wxRect& workArea);
 
 }  // namespace tavrin

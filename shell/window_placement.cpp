@@ -2,8 +2,13 @@
 
 #include <gtk/gtk.h>
 
+#include <algorithm>
+#include <cstdint>
+
 #include <wx/display.h>
 #include <wx/toplevel.h>
+
+#include "shell/wayland_window.h"
 
 namespace tavrin {
 
@@ -25,6 +30,19 @@ wxRect FrameOnScreen(wxTopLevelWindow& window) {
 // How many moves and sizes of the window a maximize waits for the window to reach its normal
 // placement; a window manager may never put it exactly there.
 constexpr int kPlacingEvents = 4;
+// How long a maximize waits at most once the window is tracked: some window managers send
+// no move or size at all.
+constexpr int kPlacingTimeoutMs = 1000;
+
+// The work area of the display that the centre of `bounds` lies on, or of the first display.
+wxRect WorkAreaUnder(const wxRect& bounds) {
+  const auto centre = [](int start, int length) {
+    return static_cast<int>(std::clamp<int64_t>(int64_t{start} + length / 2, INT32_MIN, INT32_MAX));
+  };
+  const int display = wxDisplay::GetFromPoint(
+      wxPoint(centre(bounds.x, bounds.width), centre(bounds.y, bounds.height)));
+  return wxDisplay(display == wxNOT_FOUND ? 0u : static_cast<unsigned>(display)).GetClientArea();
+}
 
 }  // namespace
 
@@ -32,9 +50,15 @@ WindowPlacement::WindowPlacement(wxTopLevelWindow& window, const ControlBounds& 
                                  wxSize designed)
     : window_(window),
       layout_(layout),
+      onWayland_(IsOnWayland(window)),
       // The primary display while the window is on none yet.
-      normal_(CentredBounds(designed, wxDisplay(&window).GetClientArea())) {
+      saved_(CentredBounds(designed, wxDisplay(&window).GetClientArea())),
+      normal_(saved_) {
   window_.SetSize(normal_, wxSIZE_ALLOW_MINUS_ONE);
+  placingTimeout_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) {
+    placingEvents_ = 0;
+    MaximizeWhenPlaced();
+  });
   // Every move and size that the X server reports, also those that wxWidgets keeps to itself
   // because it asked for them.
   using ConfigureHandler = gboolean (*)(GtkWidget*, GdkEventConfigure*, WindowPlacement*);
@@ -71,13 +95,14 @@ void WindowPlacement::SetMaximized() {
 
 void WindowPlacement::Restore() {
   maximizeWhenPlaced_ = false;
+  placingTimeout_.Stop();
   if (window_.IsMaximized()) window_.Maximize(false);
 }
 
 void WindowPlacement::StartTracking() {
   if (!window_.IsMaximized()) {
     window_.SetSize(normal_, wxSIZE_ALLOW_MINUS_ONE);
-    normal_ = window_.GetRect();
+    TakeShownBounds();
   }
   // Until now size and move events told of the window manager's first placement, not the user's.
   tracking_ = true;
@@ -87,20 +112,40 @@ void WindowPlacement::StartTracking() {
 void WindowPlacement::Track() {
   if (tracking_ && !maximizeWhenPlaced_ && !window_.IsMaximized() && !window_.IsIconized() &&
       !window_.IsFullScreen()) {
-    normal_ = window_.GetRect();
+    TakeShownBounds();
   }
+}
+
+void WindowPlacement::TakeShownBounds() {
+  const wxRect shown = window_.GetRect();
+  normal_ = onWayland_ ? wxRect(normal_.GetPosition(), shown.GetSize()) : shown;
+}
+
+bool WindowPlacement::IsPlaced() const {
+  // Under Wayland the frame is always reported at 0,0, and only a new size is ever reported.
+  const wxRect frame = FrameOnScreen(window_);
+  return onWayland_ ? frame.GetSize() == normal_.GetSize() : frame == normal_;
 }
 
 void WindowPlacement::MaximizeWhenPlaced() {
   if (!maximizeWhenPlaced_ || !tracking_) return;
-  if (FrameOnScreen(window_) == normal_ || --placingEvents_ < 0) {
+  if (!placingTimeout_.IsRunning()) placingTimeout_.StartOnce(kPlacingTimeoutMs);
+  if (IsPlaced() || --placingEvents_ < 0) {
     maximizeWhenPlaced_ = false;
+    placingTimeout_.Stop();
     window_.Maximize(true);
   }
 }
 
 void WindowPlacement::Set(int wxRect::*field, int32_t value) {
-  normal_.*field = value;
+  saved_.*field = value;
+  if (onWayland_) {
+    // The edges mean nothing to the compositor; they are kept to be written back as they came.
+    const wxRect area = wxDisplay(&window_).GetClientArea();
+    normal_ = wxRect(saved_.GetPosition(), FittedBounds(saved_, area).GetSize());
+  } else {
+    normal_ = FittedBounds(saved_, WorkAreaUnder(saved_));
+  }
   window_.SetSize(normal_, wxSIZE_ALLOW_MINUS_ONE);
 }
 

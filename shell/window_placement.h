@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include <wx/gdicmn.h>
+#include <wx/timer.h>
 
 #include "shell/controls.h"
 #include "shell/settings.h"
@@ -18,6 +19,8 @@ class WindowPlacement : public SettingsWindow {
   // Places `window` at its first placement, the one it keeps when no settings file gives another:
   // `designed` (its outer size), cut to the work area of its display and centred on it. `window`
   // and `layout` (the bounds of its controls, as its last layout set them) must outlive the object.
+  // Under Wayland, which never tells where a window stands, the normal placement keeps the edges
+  // it was given, and only its size follows the window.
   WindowPlacement(wxTopLevelWindow& window, const ControlBounds& layout, wxSize designed);
   ~WindowPlacement() override;
   WindowPlacement(const WindowPlacement&) = delete;
@@ -29,13 +32,15 @@ class WindowPlacement : public SettingsWindow {
   int32_t Height() const override { return normal_.height; }
   // True also while a maximize waits for the window to be placed.
   bool IsMaximized() const override;
+  // Each edge and size set is part of a saved placement, which is shown moved and then cut to fit
+  // the work area of the display it lies on (under Wayland, only cut).
   void SetTop(int32_t top) override { Set(&wxRect::y, top); }
   void SetLeft(int32_t left) override { Set(&wxRect::x, left); }
   void SetWidth(int32_t width) override { Set(&wxRect::width, width); }
   void SetHeight(int32_t height) override { Set(&wxRect::height, height); }
-  // The maximize waits until the window stands at its normal placement on the screen: a window
-  // mapped maximized leaves the window manager no normal placement to restore it to, and it
-  // restores a sliver.
+  // The maximize waits until the window stands at its normal placement on the screen (under
+  // Wayland: has its size), for a second at most: a window mapped maximized leaves the window
+  // manager no normal placement to restore it to, and it restores a sliver.
   void SetMaximized() override;
   // The window manager restores the window a moment later; the normal placement kept here is what
   // the edges and size read afterwards report.
@@ -55,18 +60,25 @@ class WindowPlacement : public SettingsWindow {
  private:
   void Set(int wxRect::*field, int32_t value);
   // Maximizes the window once tracking, when a maximize waits and the window stands at its normal
-  // placement, or after a few moves and sizes that never bring it there.
+  // placement, or after a few moves and sizes or a second that never bring it there.
   void MaximizeWhenPlaced();
+  bool IsPlaced() const;
+  // The window's bounds as the normal placement; under Wayland, its size only.
+  void TakeShownBounds();
   const wxRect& Open() const { return layout_[static_cast<std::size_t>(Control::kOpen)]; }
 
   wxTopLevelWindow& window_;
   const ControlBounds& layout_;
+  const bool onWayland_;
+  // The placement as saved, and as shown: `saved_` fitted to the screen.
+  wxRect saved_;
   wxRect normal_;
   // Whether size and move events now update the normal placement.
   bool tracking_ = false;
   // Whether a maximize waits for the window to be placed, and for how many more moves and sizes.
   bool maximizeWhenPlaced_ = false;
   int placingEvents_ = 0;
+  wxTimer placingTimeout_;
 };
 
 }  // namespace tavrin

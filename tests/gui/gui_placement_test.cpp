@@ -1,8 +1,8 @@
 // Where the window opens and where it returns: the first start without a settings file, a
-// maximized start restored through the window manager, and a deck named relative to the working
-// folder. PlacementTest runs once more in a process of its own (gui_test_first_window), where the
-// window is the process's first, as in the program: the toolkit knows the window manager's frame
-// only from the second window on.
+// maximized start restored through the window manager, a saved placement beyond the screen, and a
+// deck named relative to the working folder. PlacementTest runs once more in a process of its own
+// (gui_test_first_window), where the window is the process's first, as in the program: the toolkit
+// knows the window manager's frame only from the second window on.
 #include "window_test.h"
 
 #include <cstdlib>
@@ -73,6 +73,16 @@ TEST_F(PlacementTest, TheFirstStartOpensAtTheDesignedSizeCentredOnTheScreen) {
       << "placed at " << Describe(FrameOnScreen(*form_));
   Close();
   EXPECT_EQ(SavedPlacement(), Describe(centred));
+}
+
+TEST_F(PlacementTest, ASavedPlacementBeyondTheScreenIsShownAndWrittenBackOnIt) {
+  gui::WriteFile(gui::SettingsPath(), "[Main]\nTop=-40\nLeft=900\nWidth=2147483647\nHeight=700\n");
+  Start();
+  const wxRect fitted(0, 0, 1280, 700);
+  EXPECT_TRUE(PumpUntil([&] { return FrameOnScreen(*form_) == fitted; }))
+      << "placed at " << Describe(FrameOnScreen(*form_));
+  Close();
+  EXPECT_EQ(SavedPlacement(), Describe(fitted));
 }
 
 TEST_F(WindowTest, ARelativeFileNameOfAnOlderRunOpensAndPrefillsTheDialogWithItsFullName) {

@@ -137,4 +137,33 @@ TEST(Controls, TheFirstPlacementIsCutToTheWorkAreaAndCentredOnIt) {
   }
 }
 
+TEST(Controls, ASavedPlacementIsMovedThenCutOntoTheWorkAreaAndOneThatFitsIsKept) {
+  constexpr int kMax = 2147483647;
+  constexpr int kMin = -kMax - 1;
+  const wxRect screen(0, 0, 1280, 1024);
+  const struct {
+    wxRect saved;
+    wxRect workArea;
+    wxRect expected;
+  } rows[] = {
+      {wxRect(100, 80, 702, 525), screen, wxRect(100, 80, 702, 525)},
+      {screen, screen, screen},
+      // A second screen's work area, and one less a panel along the top and the left.
+      {wxRect(1500, 100, 800, 600), wxRect(1280, 0, 1920, 1080), wxRect(1500, 100, 800, 600)},
+      {wxRect(0, 0, 400, 300), wxRect(40, 30, 1240, 994), wxRect(40, 30, 400, 300)},
+      // Past an edge: moved back in, keeping the size.
+      {wxRect(1200, 900, 400, 300), screen, wxRect(880, 724, 400, 300)},
+      {wxRect(-3000, -50, 400, 300), screen, wxRect(0, 0, 400, 300)},
+      // Saved at screen scale 1, shown at scale 2 on a 1600x1000 screen.
+      {wxRect(30, 20, 2204, 1426), wxRect(0, 0, 800, 500), wxRect(0, 0, 800, 500)},
+      {wxRect(5, 7, kMax, kMax), screen, screen},
+      {wxRect(kMax, kMin, kMax, 300), screen, wxRect(0, 0, 1280, 300)},
+      {wxRect(kMin, kMax, 400, 300), screen, wxRect(0, 724, 400, 300)},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(tavrin::FittedBounds(row.saved, row.workArea), row.expected)
+        << row.saved.x << "," << row.saved.y << " " << row.saved.width << "x" << row.saved.height;
+  }
+}
+
 }  // namespace
