@@ -24,9 +24,11 @@ echo "-- the desktop entry"
 report=$(desktop-file-validate "$entry" 2>&1) || fail "desktop-file-validate: $report"
 [[ -z "$report" ]] || fail "desktop-file-validate has remarks: $report"
 for line in 'Type=Application' 'Exec=tavrin %f' 'Icon=io.github.tavrin.Tavrin' \
-  'Categories=Education;' 'MimeType=text/plain;'; do
+  'Categories=Education;'; do
   grep -qxF "$line" "$entry" || fail "the desktop entry lacks '$line'"
 done
+# A type it names would make it the default program for that type where no other is set.
+! grep -q '^MimeType=' "$entry" || fail "the desktop entry claims file types"
 
 echo "-- tavrin-deck runs from the prefix"
 "$prefix/bin/tavrin-deck" check "$data/gui-animals.txt" >/dev/null ||
