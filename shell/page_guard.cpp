@@ -5,7 +5,6 @@
 #include <unistd.h>
 #include <webkit2/webkit2.h>
 
-#include <climits>
 #include <cstdlib>
 #include <memory>
 
@@ -57,21 +56,15 @@ std::string RealPath(const std::string& path) {
   return real ? std::string(real.get()) : std::string();
 }
 
-// Finishes `request` with `stream`, `length` bytes of `type`: the whole file, or the part that
-// `range` names of a file of `size` bytes.
+// Finishes `request` with `stream`, `length` bytes of `type`, under `policy`.
 void Respond(WebKitURISchemeRequest* request, GInputStream* stream, gint64 length, const char* type,
-             const char* policy, const SoupRange* range = nullptr, goffset size = 0) {
+             const char* policy) {
   WebKitURISchemeResponse* response = webkit_uri_scheme_response_new(stream, length);
   SoupMessageHeaders* headers = soup_message_headers_new(SOUP_MESSAGE_HEADERS_RESPONSE);
   soup_message_headers_append(headers, "Content-Security-Policy", policy);
   soup_message_headers_append(headers, "X-Content-Type-Options", "nosniff");
   // The type as a header too: nosniff reads the header, the view the response's own type.
   soup_message_headers_replace(headers, "Content-Type", type);
-  if (range != nullptr) {
-    soup_message_headers_append(headers, "Accept-Ranges", "bytes");
-    soup_message_headers_set_content_range(headers, range->start, range->end, size);
-    webkit_uri_scheme_response_set_status(response, 206, nullptr);
-  }
   webkit_uri_scheme_response_set_http_headers(response, headers);  // takes the headers
   webkit_uri_scheme_response_set_content_type(response, type);
   webkit_uri_scheme_request_finish_with_response(request, response);
@@ -84,40 +77,15 @@ void Refuse(WebKitURISchemeRequest* request) {
   g_error_free(error);
 }
 
-// Serves the file at `path` (`size` bytes), or the one range of it that the request asks for,
-// as players do.
+// Serves the file at `path`, `size` bytes, whole.
 void ServeFile(WebKitURISchemeRequest* request, const std::string& path, goffset size) {
   GFile* file = g_file_new_for_path(path.c_str());
-  GInputStream* stream = G_INPUT_STREAM(g_file_read(file, nullptr, nullptr));
+  GFileInputStream* stream = g_file_read(file, nullptr, nullptr);
   g_object_unref(file);
   if (stream == nullptr) return Refuse(request);
-  const char* type = TypeOfName(path).contentType;
-  SoupMessageHeaders* asked = webkit_uri_scheme_request_get_http_headers(request);
-  SoupRange* ranges = nullptr;
-  int count = 0;
-  if (asked != nullptr && soup_message_headers_get_ranges(asked, size, &ranges, &count) &&
-      count == 1 &&
-      g_seekable_seek(G_SEEKABLE(stream), ranges[0].start, G_SEEK_SET, nullptr, nullptr)) {
-    const goffset length = ranges[0].end - ranges[0].start + 1;
-    GInputStream* part = stream;
-    if (ranges[0].end + 1 < size) {
-      // The stream would run on to the file's end: the part alone, read now.
-      GBytes* bytes =
-          g_input_stream_read_bytes(stream, static_cast<gsize>(length), nullptr, nullptr);
-      part = bytes ? g_memory_input_stream_new_from_bytes(bytes) : nullptr;
-      if (bytes != nullptr) g_bytes_unref(bytes);
-      g_object_unref(stream);
-    }
-    if (part != nullptr)
-      Respond(request, part, length, type, kFilePolicy, &ranges[0], size);
-    else
-      Refuse(request);
-    if (part != nullptr) g_object_unref(part);
-  } else {
-    Respond(request, stream, static_cast<gint64>(size), type, kFilePolicy);
-    g_object_unref(stream);
-  }
-  if (ranges != nullptr) soup_message_headers_free_ranges(asked, ranges);
+  Respond(request, G_INPUT_STREAM(stream), static_cast<gint64>(size), TypeOfName(path).contentType,
+          kFilePolicy);
+  g_object_unref(stream);
 }
 
 // Serves the page itself, or a file that its deck may load.
