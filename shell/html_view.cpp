@@ -12,6 +12,7 @@
 #include "engine/double_byte.h"
 #include "engine/error.h"
 #include "engine/utf8.h"
+#include "shell/page_guard.h"
 
 namespace tavrin {
 
@@ -97,9 +98,20 @@ class Cp932Decoder {
 
 wxWebView* MakePlatformView(wxWindow* parent) {
   if (!wxWebView::IsBackendAvailable(wxWebViewBackendDefault)) return nullptr;
+  KeepNextViewsEphemeral();
   // No start address: the view shows nothing until the window's first navigation.
-  return wxWebView::New(parent, wxID_ANY, wxString(), wxDefaultPosition, wxDefaultSize,
-                        wxWebViewBackendDefault, wxBORDER_NONE, "WebBrowser1");
+  wxWebView* view = wxWebView::New(parent, wxID_ANY, wxString(), wxDefaultPosition, wxDefaultSize,
+                                   wxWebViewBackendDefault, wxBORDER_NONE, "WebBrowser1");
+  if (view != nullptr) GuardView(*view);
+  return view;
+}
+
+// A deck's page goes through the view's own server, which keeps it from the computer's files; a
+// view that has none (a test's stand-in) gets it at no address at all.
+void HandOver(wxWebView& view, const wxString& text, const std::string& baseUrl) {
+  if (baseUrl == "about:blank" || !ShowDeckPage(view, text.utf8_string(), baseUrl)) {
+    view.SetPage(text, "about:blank");
+  }
 }
 
 // The last page handed to a view, kept with the view itself.
@@ -156,12 +168,12 @@ void ShowHtml(wxWebView& view, std::string_view html, int codePage, const std::s
   }
   last->text = DecodeText(html, codePage);
   last->baseUrl = baseUrl;
-  view.SetPage(last->text, last->baseUrl);
+  HandOver(view, last->text, last->baseUrl);
 }
 
 void ShowHtmlAgain(wxWebView& view) {
   if (const auto* last = static_cast<const LastPage*>(view.GetClientObject())) {
-    view.SetPage(last->text, last->baseUrl);
+    HandOver(view, last->text, last->baseUrl);
   } else {
     ShowBlankPage(view);
   }

@@ -42,7 +42,8 @@ HtmlViewFactory SetHtmlViewFactory(HtmlViewFactory factory);
 void ShowBlankPage(wxWebView& view);
 
 // Makes `html`, bytes in `codePage` (see DecodeText), the view's whole document at `baseUrl`
-// (ASCII; "about:blank", or a deck folder's PageBaseUrl so that its pictures and sounds load).
+// (ASCII; "about:blank", or a deck folder's PageBaseUrl so that its pictures and sounds load,
+// served by the view itself under the rule of shell/page_guard.h).
 // It hands the page over and returns without waiting for the view, so no event is handled inside
 // it; of several pages handed over in quick succession the view ends with the last. Never throws.
 void ShowHtml(wxWebView& view, std::string_view html, int codePage, const std::string& baseUrl);

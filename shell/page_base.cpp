@@ -1,9 +1,5 @@
 #include "shell/page_base.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include "engine/utf8.h"
 
 namespace tavrin {
 
@@ -16,7 +12,7 @@ bool IsKeptAsIs(unsigned char b) {
          b == '.' || b == '_' || b == '~' || b == '/';
 }
 
-// Appends `path` to `url` (which ends in "file://" or more) percent-encoded, each run of
+// Appends `path` to `url` (which ends in ":///" or more) percent-encoded, each run of
 // slashes written as one.
 void AppendPath(std::string_view path, std::string& url) {
   static constexpr char kHex[] = "0123456789ABCDEF";
@@ -46,30 +42,21 @@ std::string AbsoluteFolder(std::string_view deckFile, std::string_view workingFo
   return path;
 }
 
+// The value of hexadecimal digit `c`, or -1.
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
 std::string FolderUrl(std::string_view folder) {
-  std::string url = "file:///";
+  std::string url(kPageScheme);
+  url += ":///";
   url.reserve(url.size() + 3 * folder.size() + 1);
   AppendPath(folder, url);
   if (url.back() != '/') url.push_back('/');
   return url;
-}
-
-// WebKit refuses to show a page whose file address does not decode to UTF-8, although it loads
-// the files. Such a folder is named through a descriptor of it that this process holds open
-// (until the next such folder): /proc/PID/fd/N is the same folder for the view's processes,
-// which run as the same user. O_PATH opens it even without read permission. The folder as it
-// is when it cannot be opened.
-std::string FolderForTheView(const std::string& folder) {
-  if (IsValidUtf8(folder)) return folder;
-  static std::string heldFolder;
-  static int held = -1;
-  if (folder != heldFolder) {
-    if (held >= 0) ::close(held);
-    held = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    heldFolder = held >= 0 ? folder : std::string();
-  }
-  if (held < 0) return folder;
-  return "/proc/" + std::to_string(::getpid()) + "/fd/" + std::to_string(held);
 }
 
 }  // namespace
@@ -82,7 +69,28 @@ std::string PageBaseUrl(std::string_view deckFile, std::string_view workingFolde
 std::string PageBaseUrl(std::string_view deckFile) {
   // No deck yet; every route to a deck hands it over as a full name.
   if (!deckFile.starts_with('/')) return std::string(kBlank);
-  return FolderUrl(FolderForTheView(AbsoluteFolder(deckFile, "")));
+  return FolderUrl(AbsoluteFolder(deckFile, ""));
+}
+
+std::optional<std::string> PathOfPageUrl(std::string_view url) {
+  if (!url.starts_with(kPageScheme) || url.substr(kPageScheme.size(), 3) != "://") return {};
+  url.remove_prefix(kPageScheme.size() + 3);
+  url = url.substr(0, url.find_first_of("?#"));
+  if (!url.starts_with('/')) return {};  // a host, or nothing
+  std::string path;
+  path.reserve(url.size());
+  for (std::size_t i = 0; i < url.size(); ++i) {
+    if (url[i] != '%') {
+      path.push_back(url[i]);
+      continue;
+    }
+    const int high = i + 2 < url.size() ? HexValue(url[i + 1]) : -1;
+    const int low = high >= 0 ? HexValue(url[i + 2]) : -1;
+    if (low < 0 || (high == 0 && low == 0)) return {};
+    path.push_back(static_cast<char>(high * 16 + low));
+    i += 2;
+  }
+  return path;
 }
 
 }  // namespace tavrin

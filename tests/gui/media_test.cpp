@@ -16,6 +16,7 @@
 #include "gui_harness.h"
 #include "shell/Main.h"
 #include "shell/open_deck.h"
+#include "shell/page_base.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -69,12 +70,14 @@ std::string WriteDeck(const std::string& folder, const std::string& farPicture) 
 // Both pictures are in, at their own widths, and the page saw the sound's metadata.
 void ExpectMediaLoaded(wxWebView& view) {
   std::string seen;
-  gui::PumpUntil([&] {
-    seen = Evaluate(view,
-                    "[near.naturalWidth, far.naturalWidth, sound.duration > 0.2, "
-                    "document.body.style.color]");
-    return seen == "3,5,true,green";
-  });
+  gui::PumpUntil(
+      [&] {
+        seen = Evaluate(view,
+                        "[near.naturalWidth, far.naturalWidth, sound.duration > 0.2, "
+                        "document.body.style.color]");
+        return seen == "3,5,true,green";
+      },
+      std::chrono::seconds(30));
   EXPECT_EQ(seen, "3,5,true,green") << view.GetCurrentURL();
 }
 
@@ -100,8 +103,7 @@ TEST(MediaTest, PicturesAndSoundLoadBesideTheDeckAndByAbsolutePath) {
   wxCommandEvent open(wxEVT_BUTTON, form->ButtonO->GetId());
   form->ButtonO->GetEventHandler()->ProcessEvent(open);
   // The old page has the same elements: wait for the new one's address first.
-  const std::string url =
-      "file://" + scratch.Path() + "/my%20cards%20%232%2050%25%20why%3F%20%E6%97%A5%E6%9C%AC/";
+  const std::string url = tavrin::PageBaseUrl(second);
   EXPECT_TRUE(gui::PumpUntil([&] { return view.GetCurrentURL() == url && !view.IsBusy(); }))
       << view.GetCurrentURL();
   ExpectMediaLoaded(view);
