@@ -166,7 +166,7 @@ void ShowHtml(wxWebView& view, std::string_view html, int codePage, const std::s
   last->text = DecodeText(html, codePage);
   last->baseUrl = baseUrl;
   // The field starts at a character's start, so its prefix decodes to a prefix of the text.
-  last->fieldStart = revealedFieldStart < html.size()
+  last->fieldStart = revealedFieldStart <= html.size()
                          ? DecodeText(html.substr(0, revealedFieldStart), codePage).length()
                          : wxString::npos;
   last->scrollPending = true;
