@@ -189,7 +189,7 @@ void AppendInnerFields(const PageRules& rules, const TextList& fields, int32_t f
 }  // namespace
 
 std::string RevealedFieldsPage(const PageRules& rules, const TextList& fields, int32_t last,
-                               TextList& params, RevealedFieldsMemo& memo) {
+                               TextList& params, RevealedFieldsMemo& memo, std::size_t* lastStart) {
   const DeckSettings& s = rules.Settings;
   const TextList& defaults = rules.DefaultParams;
 
@@ -212,9 +212,12 @@ std::string RevealedFieldsPage(const PageRules& rules, const TextList& fields, i
   if (memo.fields <= last) {
     const int32_t first = memo.fields;
     memo.fields = -1;  // until every field below is in: an error leaves nothing half kept
-    AppendInnerFields(rules, fields, first, last, plainHead, plainFoot, params, memo.inner);
+    AppendInnerFields(rules, fields, first, last - 1, plainHead, plainFoot, params, memo.inner);
+    memo.lastStart = memo.inner.size();
+    AppendInnerFields(rules, fields, last, last, plainHead, plainFoot, params, memo.inner);
     memo.fields = last + 1;
   }
+  if (lastStart != nullptr) *lastStart = head.size() + memo.lastStart;
 
   std::string page;
   ReserveFresh(page, head.size() + memo.inner.size() + foot.size());

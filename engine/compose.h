@@ -48,6 +48,7 @@ struct RevealedFieldsMemo {
   std::size_t pageSizeLimit = 0;
   int32_t fields = -1;  // fields 0 to fields - 1 are in `inner`; -1: nothing kept
   std::string inner;
+  std::size_t lastStart = 0;  // where field fields - 1 begins in `inner`
 };
 
 // The largest page, in bytes, that composition builds (256 MiB unless set): a template whose
@@ -66,10 +67,12 @@ std::string ExpandTemplate(std::string_view tmpl, const TextList& params, const 
 std::string SingleFieldPage(const PageRules& rules, const TextList& params);
 
 // The page for fields 0 to `last` of `fields` shown together; leaves `params` holding the
-// parameters of field `last`. Fields that `memo` still holds from the page before are not composed
-// again. Throws the list index error for a field without entries; `params` may then have changed,
-// and `memo` keeps nothing half made.
+// parameters of field `last` and, when `lastStart` is given, sets it to the offset in the page at
+// which field `last` begins (at its inner head). Fields that `memo` still holds from the page
+// before are not composed again. Throws the list index error for a field without entries; `params`
+// may then have changed, and `memo` keeps nothing half made.
 std::string RevealedFieldsPage(const PageRules& rules, const TextList& fields, int32_t last,
-                               TextList& params, RevealedFieldsMemo& memo);
+                               TextList& params, RevealedFieldsMemo& memo,
+                               std::size_t* lastStart = nullptr);
 
 }  // namespace tavrin

@@ -39,7 +39,8 @@ void DeckState::StartWith(const StartupTemplates& templates) {
       templates.OuterHead, templates.InnerHead, templates.InnerFoot, templates.OuterFoot, "", ""};
 }
 
-void ShowPage(DeckState& deck, const std::string& page) {
+void ShowPage(DeckState& deck, const std::string& page, std::size_t revealedFieldStart) {
+  deck.RevealedFieldStart = revealedFieldStart;
   if (deck.ShowHtml) deck.ShowHtml(page);
 }
 

@@ -29,6 +29,8 @@ enum class CodePagePolicy { Auto, Cp932, Utf8 };
 // Parses "auto", "932" or "65001". Throws Error for anything else.
 CodePagePolicy ParseCodePagePolicy(const std::string& text);
 
+inline constexpr std::size_t kShowFromTop = std::string::npos;
+
 // Takes a complete HTML page as bytes in the deck's code page and shows it.
 using PageSink = std::function<void(const std::string& html)>;
 
@@ -53,6 +55,9 @@ struct DeckState : PageRules {
   std::string DeckFile;
 
   PageSink ShowHtml;
+  // Where the field that the page last shown revealed begins in it, in bytes, for the view to
+  // scroll to; kShowFromTop for a page that starts at its top (a title, a card's first field).
+  std::size_t RevealedFieldStart = kShowFromTop;
 
   // Not part of the deck: what RevealedFieldsPage keeps from one page to the next.
   RevealedFieldsMemo Revealed;
@@ -81,8 +86,10 @@ void SplitCardFields(const DeckState& deck, std::string_view card, TextList& fie
 // finds in it. A setting it does not name keeps its start value.
 std::array<bool, kDeckSettingCount> HeaderKeysNamed(std::string_view header);
 
-// Hands `page` to deck.ShowHtml (nothing when no sink is set).
-void ShowPage(DeckState& deck, const std::string& page);
+// Hands `page` to deck.ShowHtml (nothing when no sink is set), with `revealedFieldStart` in
+// deck.RevealedFieldStart.
+void ShowPage(DeckState& deck, const std::string& page,
+              std::size_t revealedFieldStart = kShowFromTop);
 
 // Splits `text` at the comment introducer into deck.Params, empty pieces kept, and shows the
 // single-field page for them. Throws the list index error when `text` splits into no entries.

@@ -36,8 +36,10 @@ void Ok(DeckState& deck) {
   const int32_t fieldCount = deck.CardFields.Count();
   if (deck.RevealedField < fieldCount - 1) {
     deck.RevealedField = StepForward(deck.RevealedField, 0, fieldCount - 1);
-    ShowPage(deck, RevealedFieldsPage(deck, deck.CardFields, deck.RevealedField, deck.Params,
-                                      deck.Revealed));
+    std::size_t start = 0;
+    const std::string page = RevealedFieldsPage(deck, deck.CardFields, deck.RevealedField,
+                                                deck.Params, deck.Revealed, &start);
+    ShowPage(deck, page, start);
     return;
   }
   deck.Position = StepForward(deck.Position, 0, deck.CardCount - 1);

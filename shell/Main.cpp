@@ -85,7 +85,8 @@ TForm1::TForm1(std::string startDeck)
   placement_ = std::make_unique<tavrin::WindowPlacement>(*this, layout_, kDesignedSize);
 
   deck_.ShowHtml = [this](const std::string& html) {
-    tavrin::ShowHtml(*WebBrowser1, html, deck_.CodePage, tavrin::PageBaseUrl(deck_.DeckFile));
+    tavrin::ShowHtml(*WebBrowser1, html, deck_.CodePage, tavrin::PageBaseUrl(deck_.DeckFile),
+                     deck_.RevealedFieldStart);
   };
   nativeView_ = std::make_unique<tavrin::NativeView>(*WebBrowser1, *this);
 
@@ -112,6 +113,9 @@ TForm1::TForm1(std::string startDeck)
   // A view whose web process died is blank and deaf to keys until it is handed a page again.
   Bind(tavrin::EVT_VIEW_PROCESS_ENDED,
        [this](wxCommandEvent&) { tavrin::ShowHtmlAgain(*WebBrowser1); });
+  // A loaded page scrolls to the field that OK revealed and plays its autoplay sound.
+  WebBrowser1->Bind(wxEVT_WEBVIEW_LOADED,
+                    [this](wxWebViewEvent&) { tavrin::PageLoaded(*WebBrowser1); });
   // Files dropped anywhere on the window, the page area included (NativeView), open as a deck.
   Bind(wxEVT_DROP_FILES, &TForm1::FormDropFiles, this);
 }
@@ -288,6 +292,15 @@ bool TForm1::PressForKey(int keyCode, int modifiers, Control focused) {
       return true;
     case tavrin::KeyEffect::kZoomReset:
       SetZoom(tavrin::keys::kZoom.fallback);
+      return true;
+    case tavrin::KeyEffect::kPageUp:
+    case tavrin::KeyEffect::kPageDown:
+    case tavrin::KeyEffect::kPageTop:
+    case tavrin::KeyEffect::kPageEnd:
+      tavrin::ScrollPage(*WebBrowser1, action.effect);
+      return true;
+    case tavrin::KeyEffect::kReplay:
+      tavrin::ReplayMedia(*WebBrowser1);
       return true;
     case tavrin::KeyEffect::kNothing:
       break;

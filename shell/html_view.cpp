@@ -13,6 +13,7 @@
 #include "engine/error.h"
 #include "engine/utf8.h"
 #include "shell/page_guard.h"
+#include "shell/page_script.h"
 
 namespace tavrin {
 
@@ -119,6 +120,9 @@ class LastPage : public wxClientData {
  public:
   wxString text;
   std::string baseUrl;
+  // Characters of `text` before the field that the page reveals; npos to show it from its top.
+  std::size_t fieldStart = wxString::npos;
+  bool scrollPending = false;  // until the page has loaded
 };
 
 HtmlViewFactory& Factory() {
@@ -160,7 +164,8 @@ void ShowBlankPage(wxWebView& view) {
   view.LoadURL("about:blank");
 }
 
-void ShowHtml(wxWebView& view, std::string_view html, int codePage, const std::string& baseUrl) {
+void ShowHtml(wxWebView& view, std::string_view html, int codePage, const std::string& baseUrl,
+              std::size_t revealedFieldStart) {
   auto* last = static_cast<LastPage*>(view.GetClientObject());
   if (last == nullptr) {
     last = new LastPage;
@@ -168,11 +173,17 @@ void ShowHtml(wxWebView& view, std::string_view html, int codePage, const std::s
   }
   last->text = DecodeText(html, codePage);
   last->baseUrl = baseUrl;
+  // The field starts at a character's start, so its prefix decodes to a prefix of the text.
+  last->fieldStart = revealedFieldStart <= html.size()
+                         ? DecodeText(html.substr(0, revealedFieldStart), codePage).length()
+                         : wxString::npos;
+  last->scrollPending = true;
   HandOver(view, last->text, last->baseUrl);
 }
 
 void ShowHtmlAgain(wxWebView& view) {
-  if (const auto* last = static_cast<const LastPage*>(view.GetClientObject())) {
+  if (auto* last = static_cast<LastPage*>(view.GetClientObject())) {
+    last->scrollPending = true;
     HandOver(view, last->text, last->baseUrl);
   } else {
     ShowBlankPage(view);
@@ -181,6 +192,25 @@ void ShowHtmlAgain(wxWebView& view) {
 
 void ShowAboutPage(wxWebView& view) {
   ShowHtml(view, kAboutPage, kCodePageUtf8, "about:blank");
+}
+
+void PageLoaded(wxWebView& view) {
+  if (IsLoadingPage(view)) return;
+  std::string script = AutoplayScript();
+  auto* last = static_cast<LastPage*>(view.GetClientObject());
+  if (last != nullptr && std::exchange(last->scrollPending, false) &&
+      last->fieldStart != wxString::npos) {
+    script += ScrollToFieldScript(last->text.Left(last->fieldStart));
+  }
+  RunPageScript(view, script);
+}
+
+void ReplayMedia(wxWebView& view) {
+  RunPageScript(view, ReplayScript());
+}
+
+void ScrollPage(wxWebView& view, KeyEffect how) {
+  RunPageScript(view, PageKeyScript(how));
 }
 
 }  // namespace tavrin

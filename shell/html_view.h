@@ -5,12 +5,14 @@
 // shell/native_view.h.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <string_view>
 
 #include <wx/string.h>
 
+#include "shell/keyboard.h"
 #include "shell/page_base.h"
 
 class wxWebView;
@@ -45,8 +47,11 @@ void ShowBlankPage(wxWebView& view);
 // (ASCII; "about:blank", or a deck folder's PageBaseUrl so that its pictures and sounds load,
 // served by the view itself under the rule of shell/page_guard.h).
 // It hands the page over and returns without waiting for the view, so no event is handled inside
-// it; of several pages handed over in quick succession the view ends with the last. Never throws.
-void ShowHtml(wxWebView& view, std::string_view html, int codePage, const std::string& baseUrl);
+// it; of several pages handed over in quick succession the view ends with the last. The page shows
+// from its top, or from `revealedFieldStart`, the offset in `html` of the field that it reveals,
+// once loaded (see PageLoaded). Never throws.
+void ShowHtml(wxWebView& view, std::string_view html, int codePage, const std::string& baseUrl,
+              std::size_t revealedFieldStart = std::string_view::npos);
 
 // Hands the view once more the last page that ShowHtml handed it, at the same address, or an empty
 // document when there was none, as a view that lost its content needs. Never throws.
@@ -54,5 +59,16 @@ void ShowHtmlAgain(wxWebView& view);
 
 // ShowHtml of kAboutPage at "about:blank".
 void ShowAboutPage(wxWebView& view);
+
+// For the view's wxEVT_WEBVIEW_LOADED: once the last page handed over has loaded, scrolls it to the
+// field that it reveals, the first time only, and starts its autoplay media with their sound. A
+// load that ends while a later page is on its way does nothing. Never throws.
+void PageLoaded(wxWebView& view);
+
+// Plays every sound and video of the page shown again from its start. Never throws.
+void ReplayMedia(wxWebView& view);
+
+// Scrolls the page shown as the page key of `how` does (see PageKeyScript). Never throws.
+void ScrollPage(wxWebView& view, KeyEffect how);
 
 }  // namespace tavrin

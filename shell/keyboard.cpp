@@ -51,6 +51,27 @@ KeyAction ZoomKey(int keyCode) {
   }
 }
 
+// The scroll that `keyCode` asks for, or kNothing. The view scrolls by itself while it has the
+// focus, so these act only from the buttons.
+KeyAction PageKey(int keyCode) {
+  switch (keyCode) {
+    case WXK_PAGEUP:
+    case WXK_NUMPAD_PAGEUP:
+      return kPageUp;
+    case WXK_PAGEDOWN:
+    case WXK_NUMPAD_PAGEDOWN:
+      return kPageDown;
+    case WXK_HOME:
+    case WXK_NUMPAD_HOME:
+      return kPageTop;
+    case WXK_END:
+    case WXK_NUMPAD_END:
+      return kPageEnd;
+    default:
+      return kNothing;
+  }
+}
+
 }  // namespace
 
 KeyAction ActionForKey(int keyCode, int modifiers, Control focused) {
@@ -86,6 +107,11 @@ KeyAction ActionForKey(int keyCode, int modifiers, Control focused) {
   if (ctrl && !alt) {
     if (const KeyAction zoom = ZoomKey(keyCode); zoom != kNothing) return zoom;
   }
+  if (focused != Control::kView && modifiers == 0) {
+    if (const KeyAction scroll = PageKey(keyCode); scroll != kNothing) return scroll;
+  }
+  // Replay goes with the access keys: with Alt anywhere, alone while a button has the focus.
+  if ((keyCode == 'P' || keyCode == 'p') && !ctrl && (alt || onButton)) return kReplay;
   const Control target = AccessKeyButton(keyCode);
   // With Alt anywhere in the window; alone while a button has the focus.
   if (target == Control::kNone || ctrl || (!alt && !onButton)) return kNothing;

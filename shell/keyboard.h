@@ -7,7 +7,8 @@
 namespace tavrin {
 
 // What a key does: press one button, move the focus forward or back in tab order, zoom the page
-// in or out by one step or back to 100%, or nothing.
+// in or out by one step or back to 100%, scroll the page a screen up or down or to its top or
+// end, play the page's sound and video again from their start, or nothing.
 enum class KeyEffect {
   kNothing,
   kPress,
@@ -15,7 +16,12 @@ enum class KeyEffect {
   kFocusPrevious,
   kZoomIn,
   kZoomOut,
-  kZoomReset
+  kZoomReset,
+  kPageUp,
+  kPageDown,
+  kPageTop,
+  kPageEnd,
+  kReplay
 };
 
 struct KeyAction {
@@ -34,6 +40,11 @@ inline constexpr KeyAction kPrevious{KeyEffect::kFocusPrevious};
 inline constexpr KeyAction kZoomIn{KeyEffect::kZoomIn};
 inline constexpr KeyAction kZoomOut{KeyEffect::kZoomOut};
 inline constexpr KeyAction kZoomReset{KeyEffect::kZoomReset};
+inline constexpr KeyAction kPageUp{KeyEffect::kPageUp};
+inline constexpr KeyAction kPageDown{KeyEffect::kPageDown};
+inline constexpr KeyAction kPageTop{KeyEffect::kPageTop};
+inline constexpr KeyAction kPageEnd{KeyEffect::kPageEnd};
+inline constexpr KeyAction kReplay{KeyEffect::kReplay};
 
 // What `keyCode` (a wx key code; letters in either case) with `modifiers` (wxMOD_* bits) does while
 // `focused` has the keyboard focus. The view counts as a control that is not a button. Returns

@@ -45,9 +45,14 @@ class ComposeTest : public ::testing::Test {
     deck_.RevealedField = last;
     DeckState fresh = deck_;
     fresh.Revealed = {};
-    const std::string expected = RevealedPageOf(fresh);
-    const std::string page = RevealedPageOf(deck_);
+    std::size_t expectedStart = 0;
+    std::size_t start = 1;
+    const std::string expected = RevealedFieldsPage(fresh, fresh.CardFields, last, fresh.Params,
+                                                    fresh.Revealed, &expectedStart);
+    const std::string page =
+        RevealedFieldsPage(deck_, deck_.CardFields, last, deck_.Params, deck_.Revealed, &start);
     EXPECT_EQ(page, expected) << "fields 0 to " << last;
+    EXPECT_EQ(start, expectedStart) << "where field " << last << " begins";
     EXPECT_EQ(Entries(deck_.Params), Entries(fresh.Params));
     return page;
   }

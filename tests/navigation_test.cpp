@@ -135,6 +135,24 @@ TEST_F(NavigationTest, FieldParametersReachTheirTemplates) {
   EXPECT_EQ(Entries(deck_.Params), (Strings{"chat", "f"}));
 }
 
+// Each page as the view gets it: "top" for one shown from its top (a card's first field, the title
+// after Shuffle), else the text from the field just revealed on.
+TEST_F(NavigationTest, RevealedFieldStartsWhereItsInnerHeadDoes) {
+  LoadCards({"cat#n|chat#f|x", "d|e"}, "OuterHead=($1)|InnerHead=<$1:|CommentIntroducer=#");
+  auto shown = [this](void (*action)(DeckState&)) {
+    const std::string page = Page(action);
+    const std::size_t start = deck_.RevealedFieldStart;
+    return start == kShowFromTop ? "top" : page.substr(std::min(start, page.size()));
+  };
+  const std::vector<std::pair<void (*)(DeckState&), std::string>> rows = {
+      {Ok, "top"},     {Ok, "<f:chat>]"}, {Ok, "<$1:x>]"},   {Ok, "top"},
+      {Ok, "<$1:e>]"}, {Back, "top"},     {Ok, "<f:chat>]"}, {Shuffle, "top"},
+  };
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    EXPECT_EQ(shown(rows[i].first), rows[i].second) << "step " << i;
+  }
+}
+
 TEST_F(NavigationTest, ShuffleFollowsTheClockAndStartsFromTheCurrentOrder) {
   LoadCards({"c0", "c1", "c2", "c3", "c4", "c5"});
   SetTimeOfDayClock([] { return 86399999u; });

@@ -6,6 +6,7 @@
 
 #include "engine/double_byte.h"
 #include "shell/html_view.h"
+#include "shell/page_script.h"
 
 namespace {
 
@@ -72,6 +73,21 @@ TEST(AboutPage, HasAnEmptyTitleTheHeadingAndOneParagraph) {
   const std::string notice = page.substr(head.size(), page.size() - head.size() - foot.size());
   EXPECT_FALSE(notice.empty());
   EXPECT_EQ(notice.find_first_of("<>\n"), std::string::npos);
+}
+
+TEST(ScriptString, EscapesWhatWouldEndOrBreakTheLiteralAndKeepsTheRestAsUtf8) {
+  const struct {
+    const wchar_t* text;
+    const char* literal;
+  } rows[] = {
+      {L"", "\"\""},
+      {L"a\"b\\c'", "\"a\\\"b\\\\c'\""},
+      {L"</script>\n\r\t", "\"</script>\\u000A\\u000D\\u0009\""},
+      {L"\u2028\u2029\u65E5\U0001F600", "\"\\u2028\\u2029\xE6\x97\xA5\xF0\x9F\x98\x80\""},
+  };
+  for (const auto& row : rows) EXPECT_EQ(tavrin::ScriptString(row.text), row.literal);
+  // A zero character does not cut the script short.
+  EXPECT_EQ(tavrin::ScriptString(wxString(L"a\0b", 3)), "\"a\\u0000b\"");
 }
 
 }  // namespace

@@ -15,7 +15,12 @@ using tavrin::KeyEffect;
 
 using tavrin::kNext;
 using tavrin::kNothing;
+using tavrin::kPageDown;
+using tavrin::kPageEnd;
+using tavrin::kPageTop;
+using tavrin::kPageUp;
 using tavrin::kPrevious;
+using tavrin::kReplay;
 using tavrin::kZoomIn;
 using tavrin::kZoomOut;
 using tavrin::kZoomReset;
@@ -74,6 +79,18 @@ TEST(Keyboard, EachKeyActsAsTheTableSays) {
       {WXK_NUMPAD0, kCtrl, Control::kOk, kZoomReset},
       {'=', 0, Control::kView, kNothing},
       {'0', kCtrl | kAlt, Control::kView, kNothing},
+      // Page keys scroll from wherever the focus is but the view, which scrolls by itself.
+      {WXK_PAGEDOWN, 0, Control::kOk, kPageDown},
+      {WXK_NUMPAD_PAGEUP, 0, Control::kNone, kPageUp},
+      {WXK_HOME, 0, Control::kQuit, kPageTop},
+      {WXK_NUMPAD_END, 0, Control::kOpen, kPageEnd},
+      {WXK_PAGEDOWN, 0, Control::kView, kNothing},
+      {WXK_END, kCtrl, Control::kOk, kNothing},
+      // Replay as an access key: Alt+P anywhere, P alone on a button.
+      {'P', kAlt, Control::kView, kReplay},
+      {'p', 0, Control::kBack, kReplay},
+      {'P', 0, Control::kView, kNothing},
+      {'P', kCtrl | kAlt, Control::kOk, kNothing},
       // OK has no access key; other keys mean nothing.
       {'K', kAlt, Control::kView, kNothing},
       {'A', 0, Control::kOk, kNothing},

@@ -3,6 +3,7 @@
 // path or file URL, and a sound whose metadata loads, each seen by the page itself.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -18,6 +19,7 @@
 #include "shell/open_deck.h"
 #include "shell/page_base.h"
 #include "tests/test_support.h"
+#include "window_test.h"
 
 namespace {
 
@@ -34,13 +36,17 @@ void WritePng(const std::string& path, int width) {
   WriteFile(path, bytes);
 }
 
-// 0.3 s of a square wave, 8-bit mono at 8,000 samples a second, as a WAV file.
-void WriteWav(const std::string& path) {
-  std::string wav(
-      "RIFF\x84\x09\0\0WAVEfmt "
-      "\x10\0\0\0\1\0\1\0\x40\x1f\0\0\x40\x1f\0\0\1\0\x08\0data\x60\x09\0\0",
-      44);
-  for (int i = 0; i < 2400; ++i) wav.push_back(i / 9 % 2 ? '\xA0' : '\x60');
+// `samples` (2,400 by default: 0.3 s) of a square wave, 8-bit mono at 8,000 samples a second,
+// as a WAV file.
+void WriteWav(const std::string& path, uint32_t samples = 2400) {
+  std::string wav("RIFF....WAVEfmt \x10\0\0\0\1\0\1\0\x40\x1f\0\0\x40\x1f\0\0\1\0\x08\0data....",
+                  44);
+  auto put = [&wav](std::size_t at, uint32_t value) {
+    for (int i = 0; i < 4; ++i) wav[at + i] = static_cast<char>(value >> (8 * i));
+  };
+  put(4, 36 + samples);
+  put(40, samples);
+  for (uint32_t i = 0; i < samples; ++i) wav.push_back(i / 9 % 2 ? '\xA0' : '\x60');
   WriteFile(path, wav);
 }
 
@@ -119,6 +125,86 @@ TEST(MediaTest, PicturesAndSoundLoadBesideTheDeckAndByAbsolutePath) {
   form->Destroy();
   gui::PumpUntil([&] { return !form; });
   EXPECT_TRUE(gui::TakeMessageBoxes().empty());
+}
+
+// A deck of one card in a scratch folder, shown in the window; the page is read back by script.
+class PageTest : public gui::WindowTest {
+ protected:
+  void Open(const std::string& header, const std::string& card) {
+    WriteWav(scratch_ / "tone.wav", 8000 * 20);
+    Start(WriteFile(scratch_ / "deck.txt", "|\n" + header + "\nTitle\n" + card + "\n"));
+  }
+  // Presses `button` as a click does, then waits until the page has element `id` (none: none
+  // of `gone`) and has loaded.
+  void Click(wxButton* button, const std::string& id, const std::string& gone = "") {
+    wxCommandEvent click(wxEVT_BUTTON, button->GetId());
+    button->GetEventHandler()->ProcessEvent(click);
+    const std::string test = id.empty() ? "!document.getElementById('" + gone + "')"
+                                        : "!!document.getElementById('" + id + "')";
+    EXPECT_TRUE(gui::PumpUntil([&] { return Eval(test) == "true" && !View().IsBusy(); })) << test;
+  }
+  // Waits until `expression` is "true" in the page.
+  void ExpectSoon(const std::string& expression) {
+    EXPECT_TRUE(
+        gui::PumpUntil([&] { return Eval(expression) == "true"; }, std::chrono::seconds(20)))
+        << expression << "; page at " << Eval("[scrollY, innerHeight, document.body.scrollHeight]");
+  }
+  std::string Eval(const std::string& expression) { return Evaluate(View(), expression); }
+  wxWebView& View() { return *form_->WebBrowser1; }
+
+  ScratchFolder scratch_{"tavrin-page"};
+};
+
+constexpr char kAtTop[] = "scrollY === 0";
+constexpr char kAtEnd[] = "Math.abs(scrollY + innerHeight - document.body.scrollHeight) <= 1";
+std::string TopIsAtViewTop(const std::string& id) {
+  return "Math.abs(document.getElementById('" + id + "').getBoundingClientRect().top) <= 1";
+}
+
+TEST_F(PageTest, RevealedFieldComesIntoViewAndPageKeysScrollFromTheButtons) {
+  Open("InnerHead=<section>|InnerFoot=</section>",
+       "<div id=one style=height:3000px>1</div>|<div id=two style=height:3000px>2</div>"
+       "|<div id=three>3</div>");
+  Click(form_->BitBtnOK, "one");
+  ExpectSoon(kAtTop);
+  Click(form_->BitBtnOK, "two");
+  ExpectSoon(TopIsAtViewTop("two"));
+  Click(form_->BitBtnOK, "three");  // too short to reach the top: the page's end shows
+  ExpectSoon(kAtEnd);
+
+  // Page keys on a button scroll the page and leave the focus where it is.
+  form_->BitBtnOK->SetFocus();
+  const struct {
+    int key;
+    std::string where;
+  } rows[] = {
+      {WXK_HOME, kAtTop},
+      {WXK_PAGEDOWN, "Math.abs(scrollY - 0.875 * innerHeight) <= 1"},
+      {WXK_END, kAtEnd},
+      {WXK_PAGEUP, "Math.abs(scrollY + 1.875 * innerHeight - document.body.scrollHeight) <= 1"},
+  };
+  for (const auto& row : rows) {
+    gui::Type(row.key);
+    ExpectSoon(row.where);
+    EXPECT_EQ(Focus(), form_->BitBtnOK);
+  }
+  Click(form_->BitBtnZ, "", "two");  // Back opens the card at its first field, at the top
+  ExpectSoon(kAtTop);
+}
+
+TEST_F(PageTest, AutoplaySoundPlaysWithItsFieldAndAltPOrPReplaysIt) {
+  Open("", "<b id=front>front</b>|<audio id=sound autoplay src=tone.wav></audio>");
+  Click(form_->BitBtnOK, "front");
+  Click(form_->BitBtnOK, "sound");
+  // Played 3 s, then replayed: back under 2 s however slowly the page is read.
+  const std::string playing = "!sound.paused && !sound.muted && sound.volume > 0";
+  ExpectSoon(playing + " && sound.currentTime > 3");
+  gui::Type('P', wxMOD_ALT);
+  ExpectSoon(playing + " && sound.currentTime < 2");
+  ExpectSoon("sound.currentTime > 3");
+  form_->BitBtnOK->SetFocus();
+  gui::Type('P');
+  ExpectSoon(playing + " && sound.currentTime < 2");
 }
 
 }  // namespace
