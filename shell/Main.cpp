@@ -20,6 +20,8 @@
 #include "shell/html_view.h"
 #include "shell/native_view.h"
 #include "shell/open_deck.h"
+#include "shell/place_file.h"
+#include "shell/place_label.h"
 #include "shell/window_placement.h"
 
 using tavrin::Control;
@@ -77,6 +79,7 @@ TForm1::TForm1()
   tavrin::SetPicture(*BitBtnX, artwork::kQuitPicture, artwork::kQuitPicture2x);
   const wxFont font = tavrin::ButtonFont();
   for (std::size_t i = 1; i < controls_.size(); ++i) tavrin::SetButtonFace(*controls_[i], font);
+  placeLine_ = std::make_unique<tavrin::PlaceLabel>(this, font);
   BitBtnOK->SetDefault();
   for (std::size_t i = 0; i < controls_.size(); ++i) layout_[i] = controls_[i]->GetRect();
   placement_ = std::make_unique<tavrin::WindowPlacement>(*this, layout_, kDesignedSize);
@@ -160,7 +163,10 @@ void TForm1::OnActivate(wxActivateEvent& event) {
 }
 
 void TForm1::FormActivate() {
-  if (tavrin::IsExistingFile(settings_.FileName)) tavrin::LoadDeck(deck_, settings_.FileName);
+  if (!tavrin::IsExistingFile(settings_.FileName)) return;
+  tavrin::LoadDeck(deck_, settings_.FileName);
+  // Only here, reopening the deck of the last close, does the learner's place carry over.
+  ShowPlace(tavrin::ResumePlace(tavrin::PlaceFilePath(), settings_.FileName, deck_));
 }
 
 void TForm1::OnSize(wxSizeEvent&) {
@@ -173,8 +179,9 @@ void TForm1::OnMove(wxMoveEvent&) {
 }
 
 void TForm1::ArrangeControls() {
-  if (controls_.back() == nullptr) return;  // the controls are not made yet
+  if (controls_.back() == nullptr || !placeLine_) return;  // the controls are not made yet
   layout_ = tavrin::ArrangedBounds(GetClientSize(), settings_.ButtonHeight, settings_.ButtonWidth);
+  placeLine_->Arrange(layout_, settings_.ButtonWidth);
   for (std::size_t i = 0; i < controls_.size(); ++i) Place(controls_[i], layout_[i]);
 }
 
@@ -189,21 +196,25 @@ void TForm1::ButtonOClick(wxCommandEvent&) {
   if (chosen) {
     settings_.FileName = std::move(*chosen);
     tavrin::LoadDeck(deck_, settings_.FileName);
+    ShowPlace();
   }
   BitBtnOK->SetFocus();
 }
 
 void TForm1::ButtonSClick(wxCommandEvent&) {
   tavrin::Shuffle(deck_);
+  ShowPlace();
   BitBtnOK->SetFocus();
 }
 
 void TForm1::BitBtnOKClick(wxCommandEvent&) {
   tavrin::Ok(deck_);
+  ShowPlace();
 }
 
 void TForm1::BitBtnZClick(wxCommandEvent&) {
   tavrin::Back(deck_);
+  ShowPlace();
 }
 
 void TForm1::FormDropFiles(wxDropFilesEvent& event) {
@@ -217,12 +228,17 @@ void TForm1::FormDropFiles(wxDropFilesEvent& event) {
   if (event.GetNumberOfFiles() == 0) return;
   settings_.FileName = tavrin::GetDroppedFileName(event);
   tavrin::LoadDeck(deck_, settings_.FileName);
+  ShowPlace();
 }
 
 void TForm1::FormClose(wxCloseEvent& event) {
   // Refused until the settings are written: a write that fails leaves the window open, intact.
   if (event.CanVeto()) event.Veto();
   tavrin::SaveSettings(*placement_, settings_);
+  // The place is a convenience: a place file that cannot be written does not hold the window open.
+  if (const auto place = tavrin::PlaceOf(deck_, deck_.DeckFile)) {
+    tavrin::SavePlace(tavrin::PlaceFilePath(), *place);
+  }
   deck_.Lines.Clear();
   deck_.CardFields.Clear();
   deck_.Params.Clear();
@@ -296,6 +312,11 @@ void TForm1::OnMouseWheel(wxMouseEvent& event) {
 void TForm1::SetZoom(int32_t percent) {
   settings_.Zoom = percent;
   WebBrowser1->SetZoomFactor(static_cast<float>(percent) / 100.0f);
+}
+
+void TForm1::ShowPlace(bool resumed) {
+  placeLine_->Update(deck_, resumed);
+  ArrangeControls();
 }
 
 void TForm1::Press(wxButton* button) {
