@@ -8,55 +8,46 @@ namespace tavrin {
 
 namespace {
 
-constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
-
-void AppendCodePoint(uint32_t c, std::string& out) {
+// Writes the UTF-8 of code point `c` at `o`; returns the end.
+inline char* PutCodePoint(uint32_t c, char* o) {
   if (c < 0x80) {
-    out.push_back(static_cast<char>(c));
+    *o++ = static_cast<char>(c);
   } else if (c < 0x800) {
-    const char bytes[] = {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
-    out.append(bytes, 2);
+    *o++ = static_cast<char>(0xC0 | (c >> 6));
+    *o++ = static_cast<char>(0x80 | (c & 0x3F));
   } else if (c < 0x10000) {
-    const char bytes[] = {static_cast<char>(0xE0 | (c >> 12)),
-                          static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
-                          static_cast<char>(0x80 | (c & 0x3F))};
-    out.append(bytes, 3);
+    *o++ = static_cast<char>(0xE0 | (c >> 12));
+    *o++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    *o++ = static_cast<char>(0x80 | (c & 0x3F));
   } else {
-    const char bytes[] = {
-        static_cast<char>(0xF0 | (c >> 18)), static_cast<char>(0x80 | ((c >> 12) & 0x3F)),
-        static_cast<char>(0x80 | ((c >> 6) & 0x3F)), static_cast<char>(0x80 | (c & 0x3F))};
-    out.append(bytes, 4);
+    *o++ = static_cast<char>(0xF0 | (c >> 18));
+    *o++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    *o++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    *o++ = static_cast<char>(0x80 | (c & 0x3F));
   }
+  return o;
 }
 
-// The number of leading bytes of `p` (a multiple of 32, at most `n`) that hold ASCII units only,
-// their ASCII appended to `out`.
-std::size_t AsciiRun(const unsigned char* p, std::size_t n, bool bigEndian, std::string& out) {
-  std::size_t done = 0;
-#if defined(__SSE2__)
-  const __m128i high = bigEndian ? _mm_set1_epi16(static_cast<short>(0x80FF))
-                                 : _mm_set1_epi16(static_cast<short>(0xFF80));
-  char ascii[16];
-  while (done + 32 <= n) {
-    __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + done));
-    __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + done + 16));
-    const __m128i any = _mm_and_si128(_mm_or_si128(a, b), high);
-    if (_mm_movemask_epi8(_mm_cmpeq_epi8(any, _mm_setzero_si128())) != 0xFFFF) break;
-    if (bigEndian) {
-      a = _mm_srli_epi16(a, 8);
-      b = _mm_srli_epi16(b, 8);
+constexpr uint32_t kReplacement = 0xFFFD;
+
+// Writes the UTF-8 of one more unit at `o`, with `high` the high surrogate waiting for its pair (0
+// for none): nothing for a high surrogate until its pair comes. Returns the end. Kept in a local
+// by the caller, since every byte written through `o` could change a member.
+inline char* PutUnit(uint32_t unit, uint32_t& high, char* o) {
+  if (high == 0 && (unit < 0xD800 || unit > 0xDFFF)) return PutCodePoint(unit, o);
+  if (high != 0) {
+    const uint32_t first = high;
+    high = 0;
+    if (unit >= 0xDC00 && unit <= 0xDFFF) {
+      return PutCodePoint(0x10000 + ((first - 0xD800) << 10) + (unit - 0xDC00), o);
     }
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(ascii), _mm_packus_epi16(a, b));
-    out.append(ascii, 16);
-    done += 32;
+    o = PutCodePoint(kReplacement, o);
   }
-#else
-  (void)p;
-  (void)n;
-  (void)bigEndian;
-  (void)out;
-#endif
-  return done;
+  if (unit >= 0xD800 && unit <= 0xDBFF) {
+    high = unit;
+    return o;
+  }
+  return PutCodePoint(unit >= 0xDC00 && unit <= 0xDFFF ? kReplacement : unit, o);
 }
 
 }  // namespace
@@ -67,54 +58,54 @@ TextEncoding EncodingOfStart(std::string_view start) {
   return TextEncoding::kBytes;
 }
 
-void Utf16Decoder::Unit(uint32_t unit, std::string& out) {
-  if (highHalf_ != 0) {
-    if (unit >= 0xDC00 && unit <= 0xDFFF) {
-      AppendCodePoint(0x10000 + ((highHalf_ - 0xD800) << 10) + (unit - 0xDC00), out);
-      highHalf_ = 0;
-      return;
-    }
-    out.append(kReplacement);
-    highHalf_ = 0;
-  }
-  if (unit >= 0xD800 && unit <= 0xDBFF) {
-    highHalf_ = unit;
-  } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
-    out.append(kReplacement);
-  } else {
-    AppendCodePoint(unit, out);
-  }
-}
-
 void Utf16Decoder::Feed(std::string_view bytes, std::string& out) {
   const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-  std::size_t n = bytes.size();
-  std::size_t i = 0;
-  auto unitOf = [this](unsigned first, unsigned second) {
-    return bigEndian_ ? (first << 8 | second) : (second << 8 | first);
+  const std::size_t n = bytes.size();
+  // Room for the most the bytes can make: three bytes for each unit, the pending ones included.
+  const std::size_t start = out.size();
+  out.resize(start + (n / 2 + 2) * 3);
+  char* o = out.data() + start;
+  const bool bigEndian = bigEndian_;
+  uint32_t high = highHalf_;
+  auto unitAt = [bigEndian, p](std::size_t i) {
+    return bigEndian ? static_cast<uint32_t>(p[i] << 8 | p[i + 1])
+                     : static_cast<uint32_t>(p[i + 1] << 8 | p[i]);
   };
+  std::size_t i = 0;
   if (pendingByte_ >= 0 && n > 0) {
-    Unit(unitOf(static_cast<unsigned>(pendingByte_), p[0]), out);
+    const auto first = static_cast<uint32_t>(pendingByte_);
+    o = PutUnit(bigEndian ? (first << 8 | p[0]) : (static_cast<uint32_t>(p[0]) << 8 | first), high,
+                o);
     pendingByte_ = -1;
     i = 1;
   }
-  while (i + 1 < n) {
-    if (highHalf_ == 0) i += AsciiRun(p + i, n - i, bigEndian_, out);
-    if (i + 1 >= n) break;
-    // One unit at a time until the next ASCII unit, where a run may begin again.
-    uint32_t unit;
-    do {
-      unit = unitOf(p[i], p[i + 1]);
-      Unit(unit, out);
-      i += 2;
-    } while (i + 1 < n && (unit >= 0x80 || highHalf_ != 0));
+#if defined(__SSE2__)
+  // Eight units at a time: when all are ASCII, they are packed into eight bytes at once.
+  const __m128i nonAscii = _mm_set1_epi16(static_cast<short>(0xFF80));
+  for (; i + 16 <= n; i += 16) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    if (bigEndian) v = _mm_or_si128(_mm_slli_epi16(v, 8), _mm_srli_epi16(v, 8));
+    const __m128i ascii = _mm_cmpeq_epi16(_mm_and_si128(v, nonAscii), _mm_setzero_si128());
+    if (high == 0 && _mm_movemask_epi8(ascii) == 0xFFFF) {
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(o), _mm_packus_epi16(v, v));
+      o += 8;
+      continue;
+    }
+    for (std::size_t k = 0; k < 16; k += 2) o = PutUnit(unitAt(i + k), high, o);
   }
+#endif
+  for (; i + 1 < n; i += 2) o = PutUnit(unitAt(i), high, o);
   if (i < n) pendingByte_ = p[i];
+  highHalf_ = high;
+  out.resize(static_cast<std::size_t>(o - out.data()));
 }
 
 void Utf16Decoder::Finish(std::string& out) {
-  if (highHalf_ != 0) out.append(kReplacement);
-  if (pendingByte_ >= 0) out.append(kReplacement);
+  char buffer[8];
+  char* o = buffer;
+  if (highHalf_ != 0) o = PutCodePoint(kReplacement, o);
+  if (pendingByte_ >= 0) o = PutCodePoint(kReplacement, o);
+  out.append(buffer, static_cast<std::size_t>(o - buffer));
   highHalf_ = 0;
   pendingByte_ = -1;
 }

@@ -19,7 +19,7 @@ inline constexpr std::size_t kUtf16MarkLength = 2;
 
 // Converts UTF-16 to UTF-8 piece by piece, as a file arrives: a unit or a surrogate pair cut
 // between two pieces is completed by the next. An unpaired surrogate, and an odd byte at the end,
-// become U+FFFD. Linear in the bytes fed; a run of ASCII takes the fast way.
+// become U+FFFD. Linear in the bytes fed; eight ASCII units at a time take the fast way.
 class Utf16Decoder {
  public:
   explicit Utf16Decoder(bool bigEndian) : bigEndian_(bigEndian) {}
@@ -30,8 +30,6 @@ class Utf16Decoder {
   void Finish(std::string& out);
 
  private:
-  void Unit(uint32_t unit, std::string& out);
-
   bool bigEndian_;
   int pendingByte_ = -1;   // the first byte of a unit cut between pieces
   uint32_t highHalf_ = 0;  // a high surrogate waiting for its low one, or 0
