@@ -7,6 +7,7 @@
 #include "app/text_rules.h"
 #include "engine/double_byte.h"
 #include "engine/error.h"
+#include "engine/nothing_shown.h"
 #include "engine/text.h"
 #include "engine/text_list.h"
 #include "engine/utf8.h"
@@ -153,12 +154,6 @@ void CheckCodePage(const DeckState& deck, DeckCheck& check) {
   if (check.warnings.notUtf8.size() >= utf8Lines) check.warnings.notUtf8.clear();
 }
 
-// True when the deck's first line begins with a byte-order mark of UTF-16, in either byte order.
-bool IsUtf16(const TextList& lines) {
-  return lines.Count() > 0 &&
-         (lines.At(0).starts_with("\xFF\xFE") || lines.At(0).starts_with("\xFE\xFF"));
-}
-
 }  // namespace
 
 DeckCheck CheckDeck(const std::string& fileName, CodePagePolicy policy) {
@@ -179,9 +174,10 @@ DeckCheck CheckDeck(const std::string& fileName, CodePagePolicy policy) {
 
   DeckCheck check;
   check.lineCount = deck.Lines.Count();
+  check.encoding = deck.Encoding;
   if (check.lineCount < 3) {
     Problem problem;
-    if (IsUtf16(deck.Lines)) problem.kind = Problem::Kind::Utf16;
+    if (WhyNothingShown(fileName) == NothingShown::kNotText) problem.kind = Problem::Kind::NotText;
     check.problems.push_back(std::move(problem));
     return check;
   }

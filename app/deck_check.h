@@ -22,8 +22,7 @@ DeckState StartingDeck(CodePagePolicy policy);
 struct Problem {
   enum class Kind {
     TooFewLines,      // the deck has fewer than three lines
-    Utf16,            // fewer than three lines, because the file is UTF-16 (it begins with a
-                      // UTF-16 byte-order mark)
+    NotText,          // fewer than three lines, because the file is no text (NothingShown)
     SplitsToNothing,  // `part` cut at a separator gives no pieces
     LoadStops,        // the title splits, yet loading stops with `loadError`
   };
@@ -76,6 +75,7 @@ struct DeckCheck {
   int32_t lineCount = 0;
   int codePage = kCodePage932;
   bool codePageChosen = false;  // chosen from the file's bytes, not set by an option
+  TextEncoding encoding = TextEncoding::kBytes;  // a UTF-16 file is read as UTF-8
   std::string fieldSeparator;
   std::string commentIntroducer;  // the one the deck's parts are cut at
   std::array<HeaderSetting, kDeckSettingCount> settings;

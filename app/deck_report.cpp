@@ -5,6 +5,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "engine/nothing_shown.h"
+
 namespace tavrin::deck_tool {
 
 namespace {
@@ -101,12 +103,11 @@ std::string ProblemReason(const DeckCheck& check, const Problem& problem, const 
   std::string reason;
   switch (problem.kind) {
     case Problem::Kind::TooFewLines:
-      return "the deck has " + std::to_string(check.lineCount) +
-             (check.lineCount == 1 ? " line" : " lines") +
-             ", but it needs at least three (field separator, header, title) to be shown; "
-             "nothing is shown";
-    case Problem::Kind::Utf16:
-      return "the deck is UTF-16, which Tavrin does not read; save the deck as UTF-8";
+      return NothingShownReason(NothingShown::kTooFewLines, check.lineCount) +
+             " (field separator, header, title) to be shown; nothing is shown";
+    case Problem::Kind::NotText:
+      return NothingShownReason(NothingShown::kNotText, check.lineCount) +
+             " (it holds a zero byte near its start), so it has no lines to show; nothing is shown";
     case Problem::Kind::LoadStops:
       reason = "loading stops with the error \"" + problem.loadError + "\"";
       break;
@@ -135,11 +136,19 @@ std::string ProblemReason(const DeckCheck& check, const Problem& problem, const 
 
 namespace {
 
+// Where the code page of a deck of three or more lines comes from.
+const char* CodePageReason(const DeckCheck& check) {
+  if (check.encoding != TextEncoding::kBytes) return "UTF-16, read as UTF-8";
+  return check.codePageChosen ? "chosen from the file's bytes" : "set by --codepage";
+}
+
 // The settings, title and cards of a deck of three or more lines.
 void AppendDeck(const DeckCheck& check, const Quoter& show, std::string& out) {
   out.append("Code page: ")
       .append(check.codePage == kCodePage932 ? "932 (Shift-JIS)" : "65001 (UTF-8)")
-      .append(check.codePageChosen ? ", chosen from the file's bytes\n" : ", set by --codepage\n");
+      .append(", ")
+      .append(CodePageReason(check))
+      .append("\n");
   out.append("Field separator: ").append(show(check.fieldSeparator)).append("\n");
 
   out.append("Header settings:\n");
@@ -270,8 +279,8 @@ const char* KindName(Problem::Kind kind) {
   switch (kind) {
     case Problem::Kind::TooFewLines:
       return "too_few_lines";
-    case Problem::Kind::Utf16:
-      return "utf16";
+    case Problem::Kind::NotText:
+      return "not_text";
     case Problem::Kind::SplitsToNothing:
       return "splits_to_nothing";
     case Problem::Kind::LoadStops:
@@ -284,9 +293,7 @@ const char* KindName(Problem::Kind kind) {
 void AddDeck(const DeckCheck& check, const Quoter& show, Json& report) {
   const bool read = check.lineCount >= 3;
   report["code_page"] = read ? Json(check.codePage) : Json();
-  report["code_page_reason"] = !read                  ? Json()
-                               : check.codePageChosen ? Json("chosen from the file's bytes")
-                                                      : Json("set by --codepage");
+  report["code_page_reason"] = read ? Json(CodePageReason(check)) : Json();
   report["field_separator"] = read ? Json(show.Unquoted(check.fieldSeparator)) : Json();
   Json settings = read ? Json::object() : Json();
   for (int k = 0; read && k < kDeckSettingCount; ++k) {

@@ -46,6 +46,7 @@
 #include "engine/random.h"
 #include "engine/text.h"
 #include "engine/text_list.h"
+#include "shell/place_file.h"
 
 extern char** environ;
 
@@ -64,6 +65,8 @@ constexpr std::size_t kFindBytes = 8'000'000;
 constexpr std::size_t kReplaceOccurrences = 1'000'000;
 
 const char* const kDeckFile = "deck-1m.txt";
+// The same deck saved as UTF-16 (little-endian, with its mark).
+const char* const kUtf16DeckFile = "deck-1m-utf16.txt";
 
 // A hostile input is made at two sizes, `part` 1 (half) and 2 (full): the full one gives the
 // figure, and the step from half to full shows how the cost grows.
@@ -161,8 +164,35 @@ std::string MakeLeadRun(std::size_t bytes, std::string_view tail) {
   return s;
 }
 
+// `utf8` (valid UTF-8) as UTF-16 little-endian with its byte-order mark.
+std::string Utf16LeOf(std::string_view utf8) {
+  std::string out = "\xFF\xFE";
+  out.reserve(utf8.size() * 2 + 2);
+  auto unit = [&out](uint32_t u) {
+    out += static_cast<char>(u & 0xFF);
+    out += static_cast<char>(u >> 8);
+  };
+  for (std::size_t i = 0; i < utf8.size();) {
+    const auto c = static_cast<unsigned char>(utf8[i]);
+    const std::size_t n = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+    uint32_t cp = n == 1 ? c : c & (0x7F >> n);
+    for (std::size_t k = 1; k < n; ++k)
+      cp = cp << 6 | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+    i += n;
+    if (cp >= 0x10000) {
+      unit(0xD800 + ((cp - 0x10000) >> 10));
+      unit(0xDC00 + ((cp - 0x10000) & 0x3FF));
+    } else {
+      unit(cp);
+    }
+  }
+  return out;
+}
+
 void Generate(const std::string& dir) {
-  WriteFile(dir + "/" + kDeckFile, MakeDeck(kDeckCards));
+  const std::string deck = MakeDeck(kDeckCards);
+  WriteFile(dir + "/" + kDeckFile, deck);
+  WriteFile(dir + "/" + kUtf16DeckFile, Utf16LeOf(deck));
   for (int part : {1, 2}) {
     WriteFile(dir + "/" + LongCardFile(part),
               MakeLongCardDeck(static_cast<int>(Part(kLongCardFields, part))));
@@ -549,24 +579,27 @@ void RegisterOk(const std::string& dir, const std::string& label, bool keep) {
       keep ? 10 : 0);
 }
 
+// A contestant that loads deck `path` of kDeckCards cards, as `name`.
+Contestant LoadContestant(const std::string& name, const std::string& path) {
+  return {name, [path] {
+            // A deck is loaded once, into memory fresh from the kernel: that is the cost a user
+            // meets, whatever the other figures assume.
+            UseFreshMemory();
+            auto deck = std::make_unique<DeckState>();
+            std::size_t pageSize = 0;
+            deck->ShowHtml = [&pageSize](const std::string& html) { pageSize = html.size(); };
+            const Lap lap = Time([&] { LoadDeck(*deck, path); });
+            const bool loaded = deck->CardCount == kDeckCards && pageSize > 0;
+            deck.reset();
+            UseUsualMemory();
+            if (!loaded) throw std::runtime_error("the deck did not load");
+            return lap;
+          }};
+}
+
 void RegisterLoad(const std::string& dir) {
   const std::string path = dir + "/" + kDeckFile;
-  Contestant load{"LoadDeck", [path] {
-                    // A deck is loaded once, into memory fresh from the kernel: that is the cost a
-                    // user meets, whatever the other figures assume.
-                    UseFreshMemory();
-                    auto deck = std::make_unique<DeckState>();
-                    std::size_t pageSize = 0;
-                    deck->ShowHtml = [&pageSize](const std::string& html) {
-                      pageSize = html.size();
-                    };
-                    const Lap lap = Time([&] { LoadDeck(*deck, path); });
-                    const bool loaded = deck->CardCount == kDeckCards && pageSize > 0;
-                    deck.reset();
-                    UseUsualMemory();
-                    if (!loaded) throw std::runtime_error("the deck did not load");
-                    return lap;
-                  }};
+  Contestant load = LoadContestant("LoadDeck", path);
   auto arguments =
       std::make_shared<std::vector<std::string>>(std::vector<std::string>{"wc", "-l", path});
   Contestant wc{"wc -l", [arguments] {
@@ -599,6 +632,39 @@ void RegisterLoad(const std::string& dir) {
   g_figures.push_back(
       {"LoadDeck, 1,000,000 cards, " + Megabytes(static_cast<std::size_t>(st.st_size)), "LoadDeck",
        "wc -l, same file", "wc -l", 3});
+
+  // The conversion streams with the read, so a UTF-16 deck costs about what the same in UTF-8 does.
+  const std::string utf16 = dir + "/" + kUtf16DeckFile;
+  RegisterContest("LoadDeck UTF-16", {LoadContestant("LoadDeck UTF-16", utf16),
+                                      LoadContestant("LoadDeck UTF-8", path)});
+  ::stat(utf16.c_str(), &st);
+  g_figures.push_back(
+      {"LoadDeck, the same deck in UTF-16, " + Megabytes(static_cast<std::size_t>(st.st_size)),
+       "LoadDeck UTF-16", "LoadDeck, in UTF-8", "LoadDeck UTF-8", 1.5});
+}
+
+// The start's part in taking up a learner's place in a shuffled deck of a million cards: reading
+// the place file, decoding it and checking the order, after the load that any start makes.
+void RegisterResume(const std::string& dir) {
+  const std::string deckFile = dir + "/" + kDeckFile;
+  const std::string placeFile = dir + "/state/tavrin/place";
+  auto deck = std::make_shared<DeckState>();
+  LoadDeck(*deck, deckFile);
+  SetTimeOfDayClock([] { return 43'200'000u; });
+  Shuffle(*deck);
+  deck->Position = kDeckCards / 2;
+  Check(SavePlace(placeFile, *PlaceOf(*deck, deckFile)), "the place file was not written");
+  RegisterContest("ResumePlace",
+                  {{"ResumePlace",
+                    [deck, deckFile, placeFile] {
+                      deck->Position = -1;
+                      const Lap lap = Time([&] { ResumePlace(placeFile, deckFile, *deck); });
+                      Check(deck->Position == kDeckCards / 2, "the place was not taken up");
+                      return lap;
+                    }},
+                   LoadContestant("LoadDeck before ResumePlace", deckFile)});
+  g_figures.push_back({"ResumePlace, 1,000,000 shuffled cards (at most 50 ms)", "ResumePlace",
+                       "LoadDeck, same deck", "LoadDeck before ResumePlace", 0});
 }
 
 void RegisterShuffle(const std::string& dir) {
@@ -737,6 +803,7 @@ int main(int argc, char** argv) {
     RegisterOk(dir, "Ok to the last field", true);
     RegisterOk(dir, "Ok to the last field, nothing kept", false);
     RegisterShuffle(dir);
+    RegisterResume(dir);
 
     std::fprintf(stderr, "measuring (fastest run of %d repetitions of at least %gs each)",
                  g_repetitions, g_minTime);

@@ -56,7 +56,9 @@ constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 // Settles the double-byte rule for a deck of three or more lines just read into deck.Lines.
 void ChooseCodePage(DeckState& deck) {
   int codePage = deck.Policy == CodePagePolicy::Utf8 ? kCodePageUtf8 : kCodePage932;
-  if (deck.Policy == CodePagePolicy::Auto) {
+  if (deck.Encoding != TextEncoding::kBytes) {
+    codePage = kCodePageUtf8;  // converted to UTF-8 as it was read
+  } else if (deck.Policy == CodePagePolicy::Auto) {
     // ReadLines cut the lines in file order out of one buffer, with only line ends between them.
     // Line ends are ASCII, so the file is valid UTF-8 exactly when the stretch from the start of
     // the first line to the end of the last is: one check instead of a million short ones.
@@ -109,7 +111,7 @@ void LoadDeck(DeckState& deck, const std::string& fileName) {
 }
 
 void ReadDeck(DeckState& deck, const std::string& fileName) {
-  ReadLines(fileName, deck.Lines);
+  deck.Encoding = ReadLines(fileName, deck.Lines);
   deck.DeckFile = fileName;
   const int32_t lineCount = deck.Lines.Count();
   if (lineCount >= 3) {

@@ -53,6 +53,8 @@ struct DeckState : PageRules {
   int CodePage = kCodePage932;
   // The file that LoadDeck last read, as it was named; empty before any deck.
   std::string DeckFile;
+  // How that file was read: a UTF-16 file is read as UTF-8, whatever the policy.
+  TextEncoding Encoding = TextEncoding::kBytes;
 
   PageSink ShowHtml;
   // Where the field that the page last shown revealed begins in it, in bytes, for the view to

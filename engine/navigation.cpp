@@ -59,6 +59,22 @@ void Shuffle(DeckState& deck) {
   ShowSingleField(deck, deck.Lines.At(2));
 }
 
+bool Resume(DeckState& deck, const std::vector<int32_t>& cards, int32_t position) {
+  if (deck.CardCount < 1 || cards.size() != static_cast<std::size_t>(deck.CardCount) ||
+      position < -1 || position >= deck.CardCount) {
+    return false;
+  }
+  std::vector<bool> seen(cards.size());
+  for (const int32_t card : cards) {
+    if (card < 0 || card >= deck.CardCount || seen[static_cast<std::size_t>(card)]) return false;
+    seen[static_cast<std::size_t>(card)] = true;
+  }
+  for (std::size_t i = 0; i < cards.size(); ++i) deck.CardOrder[i] = cards[i] + 3;
+  deck.Position = position;
+  if (position >= 0) OpenCard(deck);
+  return true;
+}
+
 void ShuffleOrder(std::vector<int32_t>& order) {
   const uint32_t n = static_cast<uint32_t>(order.size());
   SeedRandom();

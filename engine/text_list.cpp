@@ -8,12 +8,14 @@
 #include <bit>
 #include <cerrno>
 #include <limits>
+#include <optional>
 #include <utility>
 #include <vector>
 
 #include "engine/byte_blocks.h"
 #include "engine/error.h"
 #include "engine/text_list.h"
+#include "engine/utf16.h"
 
 namespace tavrin {
 
@@ -167,7 +169,7 @@ class LineCutter {
 
 }  // namespace
 
-void ReadLines(const std::string& fileName, TextList& list) {
+TextEncoding ReadLines(const std::string& fileName, TextList& list) {
   // Non-blocking, so that a named pipe in place of a deck is refused instead of waiting forever.
   int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) ThrowOpenError(fileName);
@@ -187,27 +189,44 @@ void ReadLines(const std::string& fileName, TextList& list) {
   ReserveFresh(data, size);
   std::vector<TextList::Span> spans;
   LineCutter cutter(spans);
+  TextEncoding encoding = TextEncoding::kBytes;
+  std::optional<Utf16Decoder> utf16;
   // Read through a small buffer that stays in the cache, and append from it: sizing the string
   // first would fill every byte with zeros only for the read to fill it again. Each piece is cut
   // into lines as soon as it is in.
   char chunk[64 * 1024];
-  while (data.size() < size) {
-    ssize_t n = ::read(fd, chunk, std::min(sizeof chunk, size - data.size()));
+  std::size_t read = 0;
+  while (read < size) {
+    ssize_t n = ::read(fd, chunk, std::min(sizeof chunk, size - read));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) ThrowOpenError(fileName);
     if (n == 0) break;  // truncated since fstat: take what is there
-    if (data.empty()) {
+    std::string_view piece(chunk, static_cast<std::size_t>(n));
+    if (read == 0) {
       // Room for the lines of the whole file at the rate of the first piece, and some more:
       // growing a list of a million lines step by step faults in every step afresh.
-      const std::string_view first(chunk, static_cast<std::size_t>(n));
-      const std::size_t ends = std::max(CountByte(first, '\n'), CountByte(first, '\r'));
-      ReserveFresh(spans, (ends + 1) * (size / first.size() + 1) / 8 * 9 + 16);
+      const std::size_t ends =
+          std::max(CountByte(piece, '\n'), CountByte(piece, '\r'));
+      ReserveFresh(spans, (ends + 1) * (size / piece.size() + 1) / 8 * 9 + 16);
+      // A file that begins with a UTF-16 mark is read as UTF-8 converted from it, without the mark.
+      encoding = EncodingOfStart(piece);
+      if (encoding != TextEncoding::kBytes) {
+        utf16.emplace(encoding == TextEncoding::kUtf16Be);
+        piece.remove_prefix(kUtf16MarkLength);
+      }
     }
-    data.append(chunk, static_cast<std::size_t>(n));
+    read += static_cast<std::size_t>(n);
+    if (utf16) {
+      utf16->Feed(piece, data);
+    } else {
+      data.append(piece);
+    }
     cutter.Feed(data);
   }
+  if (utf16) utf16->Finish(data);
   cutter.Finish(data);
   list.Assign(std::move(data), std::move(spans));
+  return encoding;
 }
 
 bool IsExistingFile(const std::string& fileName) {

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/utf16.h"
+
 namespace tavrin {
 
 // Ordered list of byte strings. Entries live in one byte arena and are addressed by offsets, so
@@ -53,8 +55,9 @@ class TextList {
 // Replaces the entries of `list` by the lines of file `fileName` (CR LF, CR or LF end a line; a
 // zero byte ends the data). Throws Error "ファイル %s は開けません" with `fileName` as given when
 // the file cannot be opened or read, is not a regular file, or is larger than 2,147,483,647 bytes;
-// the list is then left untouched.
-void ReadLines(const std::string& fileName, TextList& list);
+// the list is then left untouched. A file that begins with a UTF-16 byte-order mark is read as the
+// UTF-8 of its text after the mark; returns how the file was read.
+TextEncoding ReadLines(const std::string& fileName, TextList& list);
 
 // True when `fileName` names an existing file that is not a directory (links are followed).
 bool IsExistingFile(const std::string& fileName);

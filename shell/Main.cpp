@@ -22,6 +22,8 @@
 #include "shell/native_view.h"
 #include "shell/open_deck.h"
 #include "shell/wayland_window.h"
+#include "shell/place_file.h"
+#include "shell/place_label.h"
 #include "shell/window_placement.h"
 
 using tavrin::Control;
@@ -80,6 +82,7 @@ TForm1::TForm1(std::string startDeck)
   tavrin::SetPicture(*BitBtnX, artwork::kQuitPicture, artwork::kQuitPicture2x);
   const wxFont font = tavrin::ButtonFont();
   for (std::size_t i = 1; i < controls_.size(); ++i) tavrin::SetButtonFace(*controls_[i], font);
+  placeLine_ = std::make_unique<tavrin::PlaceLabel>(this, font);
   BitBtnOK->SetDefault();
   for (std::size_t i = 0; i < controls_.size(); ++i) layout_[i] = controls_[i]->GetRect();
   placement_ = std::make_unique<tavrin::WindowPlacement>(*this, layout_, kDesignedSize);
@@ -176,6 +179,8 @@ void TForm1::FormActivate() {
   } else {
     tavrin::LoadDeck(deck_, tavrin::FullPath(settings_.FileName));
   }
+  // Only here, reopening the deck of the last close, does the learner's place carry over.
+  ShowPlace(tavrin::ResumePlace(tavrin::PlaceFilePath(), deck_.DeckFile, deck_));
 }
 
 void TForm1::OnSize(wxSizeEvent&) {
@@ -188,8 +193,9 @@ void TForm1::OnMove(wxMoveEvent&) {
 }
 
 void TForm1::ArrangeControls() {
-  if (controls_.back() == nullptr) return;  // the controls are not made yet
+  if (controls_.back() == nullptr || !placeLine_) return;  // the controls are not made yet
   layout_ = tavrin::ArrangedBounds(GetClientSize(), settings_.ButtonHeight, settings_.ButtonWidth);
+  placeLine_->Arrange(layout_, settings_.ButtonWidth);
   for (std::size_t i = 0; i < controls_.size(); ++i) Place(controls_[i], layout_[i]);
 }
 
@@ -204,21 +210,25 @@ void TForm1::ButtonOClick(wxCommandEvent&) {
   if (chosen) {
     settings_.FileName = std::move(*chosen);
     tavrin::LoadDeck(deck_, settings_.FileName);
+    ShowPlace();
   }
   BitBtnOK->SetFocus();
 }
 
 void TForm1::ButtonSClick(wxCommandEvent&) {
   tavrin::Shuffle(deck_);
+  ShowPlace();
   BitBtnOK->SetFocus();
 }
 
 void TForm1::BitBtnOKClick(wxCommandEvent&) {
   tavrin::Ok(deck_);
+  ShowPlace();
 }
 
 void TForm1::BitBtnZClick(wxCommandEvent&) {
   tavrin::Back(deck_);
+  ShowPlace();
 }
 
 void TForm1::FormDropFiles(wxDropFilesEvent& event) {
@@ -232,12 +242,17 @@ void TForm1::FormDropFiles(wxDropFilesEvent& event) {
   if (event.GetNumberOfFiles() == 0) return;
   settings_.FileName = tavrin::GetDroppedFileName(event);
   tavrin::LoadDeck(deck_, settings_.FileName);
+  ShowPlace();
 }
 
 void TForm1::FormClose(wxCloseEvent& event) {
   // Refused until the settings are written: a write that fails leaves the window open, intact.
   if (event.CanVeto()) event.Veto();
   tavrin::SaveSettings(*placement_, settings_);
+  // The place is a convenience: a place file that cannot be written does not hold the window open.
+  if (const auto place = tavrin::PlaceOf(deck_, deck_.DeckFile)) {
+    tavrin::SavePlace(tavrin::PlaceFilePath(), *place);
+  }
   deck_.Lines.Clear();
   deck_.CardFields.Clear();
   deck_.Params.Clear();
@@ -320,6 +335,11 @@ void TForm1::OnMouseWheel(wxMouseEvent& event) {
 void TForm1::SetZoom(int32_t percent) {
   settings_.Zoom = percent;
   WebBrowser1->SetZoomFactor(static_cast<float>(percent) / 100.0f);
+}
+
+void TForm1::ShowPlace(bool resumed) {
+  placeLine_->Update(deck_, resumed);
+  ArrangeControls();
 }
 
 void TForm1::Press(wxButton* button) {

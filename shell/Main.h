@@ -24,6 +24,7 @@ class wxWebView;
 namespace tavrin {
 class CompositorActivation;
 class NativeView;
+class PlaceLabel;
 class WindowPlacement;
 }  // namespace tavrin
 
@@ -76,6 +77,9 @@ class TForm1 : public wxFrame {
   // Whether the keyboard focus is inside the HTML view.
   bool ViewHasFocus() const;
 
+  // The place line in the button row; no control of the tab order.
+  const tavrin::PlaceLabel& PlaceLine() const { return *placeLine_; }
+
  private:
   // Handlers. First the program's own, one step of the window's life or one click each:
   // FormCreate, FormShow, FormActivate, FormClose, FormDropFiles, ButtonOClick, ButtonSClick,
@@ -111,6 +115,8 @@ class TForm1 : public wxFrame {
   void FocusControl(tavrin::Control control);
   // Shows the page at `percent` and keeps it in the settings, which the close writes.
   void SetZoom(int32_t percent);
+  // Brings the place line up to date with the deck after a move (which ends a resumed place).
+  void ShowPlace(bool resumed = false);
 
   // The six controls in tab order, indexed by tavrin::Control.
   std::array<wxWindow*, tavrin::kControlCount> controls_{};
@@ -127,6 +133,7 @@ class TForm1 : public wxFrame {
   std::unique_ptr<tavrin::WindowPlacement> placement_;
   std::unique_ptr<tavrin::NativeView> nativeView_;
   std::unique_ptr<tavrin::CompositorActivation> compositorActivation_;
+  std::unique_ptr<tavrin::PlaceLabel> placeLine_;
 };
 
 // Start-up after the toolkit has initialised: makes the main window with its view and `startDeck`

@@ -29,6 +29,28 @@ ControlBounds ArrangedBounds(wxSize client, int buttonHeight, int buttonWidth) {
   return bounds;
 }
 
+PlaceLineSlot MakeRoomForPlaceLine(ControlBounds& bounds, int buttonWidth, int withName, int place,
+                                   int textHeight) {
+  constexpr int kMargin = 8;  // each side of the text, apart from the buttons
+  wxRect& ok = bounds[static_cast<std::size_t>(Control::kOk)];
+  const int room = ok.width - std::max(buttonWidth, 0) - 2 * kMargin;
+  PlaceLineSlot slot;
+  int width = 0;
+  if (withName > 0 && withName <= room) {
+    slot.fit = PlaceLineFit::kWithName;
+    width = withName;
+  } else if (place > 0 && place <= room) {
+    slot.fit = PlaceLineFit::kPlace;
+    width = place;
+  } else {
+    return slot;
+  }
+  ok.width -= width + 2 * kMargin;
+  slot.bounds =
+      wxRect(ok.x + ok.width + kMargin, ok.y + (ok.height - textHeight) / 2, width, textHeight);
+  return slot;
+}
+
 wxRect CentredBounds(wxSize size, const wxRect& workArea) {
   const int width = std::min(size.x, workArea.width);
   const int height = std::min(size.y, workArea.height);

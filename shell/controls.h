@@ -27,6 +27,21 @@ Control StepInTabOrder(Control from, int step);
 // Sizes below 0 are returned as they come. Never throws.
 ControlBounds ArrangedBounds(wxSize client, int buttonHeight, int buttonWidth);
 
+// Which of the place line's two texts the button row has room for.
+enum class PlaceLineFit { kNone, kPlace, kWithName };
+
+struct PlaceLineSlot {
+  wxRect bounds;  // empty for kNone
+  PlaceLineFit fit = PlaceLineFit::kNone;
+};
+
+// Gives the place line room in `bounds` (a layout of ArrangedBounds), between OK and Back: as wide
+// as the text with the deck's name (`withName` wide) where OK keeps at least `buttonWidth`, else
+// as wide as the text without it (`place` wide), else none. OK gives up the label's width and its
+// margins; no other button moves. The label is `textHeight` high, centred on the row. Never throws.
+PlaceLineSlot MakeRoomForPlaceLine(ControlBounds& bounds, int buttonWidth, int withName, int place,
+                                   int textHeight);
+
 // The bounds of a window of `size` on a screen whose work area (the screen less its panels) is
 // `workArea`: each side cut to the work area's where it is longer, the window centred in it.
 // Never throws.

@@ -52,19 +52,6 @@ void AddNumber(std::vector<SettingsFile::Entry>& entries, const SettingsKey& key
   AddText(entries, key, std::to_string(value));
 }
 
-std::string HomeDirectory() {
-  const char* home = std::getenv("HOME");
-  if (home && *home) return home;
-  struct passwd entry;
-  struct passwd* found = nullptr;
-  std::vector<char> buffer(16384);
-  if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found &&
-      found->pw_dir) {
-    return found->pw_dir;
-  }
-  return {};
-}
-
 std::string ExecutablePath() {
   std::vector<char> buffer(4096);
   for (;;) {
@@ -136,6 +123,34 @@ void SettingsFile::WriteFlag(const std::string& section, const std::string& key,
 
 // ---- Location ----------------------------------------------------------------------------------
 
+std::string HomeDirectory() {
+  const char* home = std::getenv("HOME");
+  if (home && *home) return home;
+  struct passwd entry;
+  struct passwd* found = nullptr;
+  std::vector<char> buffer(16384);
+  if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found &&
+      found->pw_dir) {
+    return found->pw_dir;
+  }
+  return {};
+}
+
+std::string ProgramFolder(const std::string& xdgFolder, const std::string& home,
+                          const char* fallback) {
+  // A relative folder is invalid and ignored, as the XDG rules say.
+  std::string base;
+  if (xdgFolder.starts_with('/')) {
+    base = xdgFolder;
+  } else if (!home.empty()) {
+    base = home + "/" + fallback;
+  } else {
+    return {};
+  }
+  if (!base.ends_with('/')) base += '/';
+  return base + "tavrin/";
+}
+
 std::string SettingsFilePath(const std::string& executablePath, const std::string& configHome,
                              const std::string& home) {
   std::string exe = executablePath;
@@ -152,17 +167,9 @@ std::string SettingsFilePath(const std::string& executablePath, const std::strin
     if (IsExistingFile(beside)) return beside;
   }
   std::string name = beside.empty() ? std::string("tavrin.ini") : BaseNameOf(beside);
-  // A relative configuration folder is invalid and ignored, as the XDG rules say.
-  std::string base;
-  if (configHome.starts_with('/')) {
-    base = configHome;
-  } else if (!home.empty()) {
-    base = home + "/.config";
-  } else {
-    return beside.empty() ? name : beside;
-  }
-  if (!base.ends_with('/')) base += '/';
-  return base + "tavrin/" + name;
+  const std::string folder = ProgramFolder(configHome, home, ".config");
+  if (folder.empty()) return beside.empty() ? name : beside;
+  return folder + name;
 }
 
 std::string SettingsFilePath() {

@@ -123,6 +123,14 @@ std::string SettingsFilePath();
 std::string SettingsFilePath(const std::string& executablePath, const std::string& configHome,
                              const std::string& home);
 
+// The user's home folder: $HOME, else the password database's; empty when neither knows it.
+std::string HomeDirectory();
+// The program's folder, with a "/" at its end, in the XDG folder whose variable holds `xdgFolder`
+// (empty when unset): `xdgFolder`/tavrin/, or `home`/`fallback`/tavrin/ when `xdgFolder` is
+// empty or relative; empty when `home` is empty too.
+std::string ProgramFolder(const std::string& xdgFolder, const std::string& home,
+                          const char* fallback);
+
 // A settings-file object bound to SettingsFilePath().
 std::unique_ptr<SettingsFile> OpenSettingsFile();
 

@@ -11,6 +11,7 @@
 #include "engine/double_byte.h"
 #include "engine/error.h"
 #include "engine/navigation.h"
+#include "engine/nothing_shown.h"
 #include "engine/utf8.h"
 #include "tests/engine_test_support.h"
 
@@ -157,6 +158,25 @@ TEST_F(DeckTest, ShortFilesReplaceTheLinesButNothingElse) {
     EXPECT_EQ(deck_.CardOrder, order);
     Ok(deck_);
     EXPECT_EQ(TakePages(), Strings{});
+  }
+}
+
+TEST_F(DeckTest, AFileThatShowsNothingIsToldWhy) {
+  using namespace std::string_literals;
+  const struct {
+    std::string bytes;
+    std::string reason;
+  } rows[] = {
+      {"", "the deck has 0 lines, but it needs at least three"},
+      {"|\r\nx", "the deck has 2 lines, but it needs at least three"},
+      {"\x89PNG\r\n\x1A\n\0\0\0\rIHDR"s, "the file is not text"},
+      // Zero bytes are plain text in UTF-16.
+      {"\xFF\xFE|\0\n\0"s, "the deck has 1 line, but it needs at least three"},
+  };
+  for (const auto& row : rows) {
+    const std::string path = Write("short.txt", row.bytes);
+    LoadDeck(deck_, path);
+    EXPECT_EQ(NothingShownReason(WhyNothingShown(path), deck_.Lines.Count()), row.reason);
   }
 }
 
@@ -320,6 +340,63 @@ TEST_F(DeckTest, ByteOrderMarkGoesWithUtf8Only) {
   Load({"|", bom + "InnerHead=(", bom + "T"});
   EXPECT_EQ(deck_.Settings[kInnerHead], "(");
   EXPECT_EQ(TakePages().back(), "[(" + bom + "T>]");
+}
+
+// `text` (UTF-8) as UTF-16 with its byte-order mark; units of `raw` go in as they are.
+std::string Utf16Bytes(std::u16string_view text, bool bigEndian) {
+  std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+  for (const char16_t unit : text) {
+    const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
+    bytes += bigEndian ? std::string{high, low} : std::string{low, high};
+  }
+  return bytes;
+}
+
+TEST_F(DeckTest, Utf16DecksAreReadAsUtf8WhateverThePolicy) {
+  const struct {
+    std::u16string text;
+    Strings lines;
+  } rows[] = {
+      {u"|\r\nInnerHead=(\r\n\u65E5\u672C\r\n\U0001F600|b\r\n",
+       {"|", "InnerHead=(", "\xE6\x97\xA5\xE6\x9C\xAC", "\xF0\x9F\x98\x80|b"}},
+      // Unpaired surrogates become U+FFFD; U+0000 ends the data as a zero byte does.
+      {u"|\n\xD800x\n\xDC00\n\xD83D", {"|", "\xEF\xBF\xBDx", "\xEF\xBF\xBD", "\xEF\xBF\xBD"}},
+      {std::u16string(u"|\nh\nT\0more\n", 11), {"|", "h", "T"}},
+  };
+  for (const bool bigEndian : {false, true}) {
+    for (const auto& row : rows) {
+      deck_.SetPolicy(CodePagePolicy::Cp932);  // the conversion made UTF-8, whatever was asked
+      LoadDeck(deck_, Write("u16.txt", Utf16Bytes(row.text, bigEndian)));
+      EXPECT_EQ(Entries(deck_.Lines), row.lines) << bigEndian;
+      EXPECT_EQ(deck_.Encoding, bigEndian ? TextEncoding::kUtf16Be : TextEncoding::kUtf16Le);
+      EXPECT_EQ(deck_.CodePage, kCodePageUtf8);
+    }
+  }
+  // An odd last byte is half a unit: U+FFFD.
+  LoadDeck(deck_, Write("odd.txt", Utf16Bytes(u"|\nh\nT", false) + "x"));
+  EXPECT_EQ(Entries(deck_.Lines), (Strings{"|", "h", "T\xEF\xBF\xBD"}));
+  LoadDeck(deck_, Write("bytes.txt", "|\nh\nT\n"));
+  EXPECT_EQ(deck_.Encoding, TextEncoding::kBytes);
+}
+
+TEST_F(DeckTest, Utf16ReadAcrossPiecesMatchesTheSameDeckInUtf8) {
+  // Long enough for several reads, with surrogate pairs and units cut at every kind of boundary:
+  // lines of odd lengths mixing ASCII runs and characters of two, three and four UTF-8 bytes.
+  std::u16string text = u"|\r\n\r\nTitle\r\n";
+  std::string utf8 = "|\r\n\r\nTitle\r\n";
+  for (int i = 0; i < 9000; ++i) {
+    const int ascii = i % 37;
+    text += std::u16string(static_cast<std::size_t>(ascii), u'a') + u"\u00E9|\u65E5\U0001F600\r\n";
+    utf8 += std::string(static_cast<std::size_t>(ascii), 'a') +
+            "\xC3\xA9|\xE6\x97\xA5\xF0\x9F\x98\x80\r\n";
+  }
+  LoadDeck(deck_, Write("utf8.txt", utf8));
+  const Strings expected = Entries(deck_.Lines);
+  ASSERT_EQ(deck_.CardCount, 9000);
+  for (const bool bigEndian : {false, true}) {
+    LoadDeck(deck_, Write("u16.txt", Utf16Bytes(text, bigEndian)));
+    EXPECT_EQ(Entries(deck_.Lines), expected) << bigEndian;
+  }
 }
 
 TEST_F(DeckTest, FixedPolicyTakesEffectAtOnce) {

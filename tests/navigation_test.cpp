@@ -264,5 +264,38 @@ TEST_F(NavigationTest, WithoutCardsNothingHappens) {
   EXPECT_EQ(RandomState(), 99u);
 }
 
+TEST_F(NavigationTest, ResumeTakesUpAWholeOrderOnlyAndOpensItsCardAtTheFirstField) {
+  LoadCards({"a|a2", "b|b2", "c|c2"});
+  const std::vector<int32_t> fileOrder = deck_.CardOrder;
+  const struct {
+    std::vector<int32_t> cards;
+    int32_t position;
+  } refused[] = {
+      {{2, 0}, 0},                        // a card short
+      {{2, 0, 1, 1}, 0},                  // one too many
+      {{2, 0, 0}, 0},                     // a card twice
+      {{2, 0, 3}, 0},                     // no such card
+      {{2, 0, -1}, 0},   {{2, 0, 1}, 3},  // past the last
+      {{2, 0, 1}, -2},
+  };
+  for (const auto& row : refused) {
+    EXPECT_FALSE(Resume(deck_, row.cards, row.position));
+    EXPECT_EQ(deck_.CardOrder, fileOrder);
+    EXPECT_EQ(deck_.Position, -1);
+    EXPECT_EQ(TakePages(), Strings{});
+  }
+  ASSERT_TRUE(Resume(deck_, {2, 0, 1}, 1));
+  EXPECT_EQ(deck_.CardOrder, (std::vector<int32_t>{5, 3, 4}));
+  EXPECT_EQ(deck_.RevealedField, 0);
+  EXPECT_EQ(TakePages(), Strings{"[<a>]"});
+  EXPECT_EQ(Page(Ok), "[<a><a2>]");
+  EXPECT_EQ(Page(Ok), "[<b>]");
+  // At the title page the order waits for the first OK.
+  LoadCards({"a|a2", "b|b2", "c|c2"});
+  ASSERT_TRUE(Resume(deck_, {1, 2, 0}, -1));
+  EXPECT_EQ(TakePages(), Strings{});
+  EXPECT_EQ(Page(Ok), "[<b>]");
+}
+
 }  // namespace
 }  // namespace tavrin

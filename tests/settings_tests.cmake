@@ -7,3 +7,7 @@ target_link_libraries(settings_test PRIVATE tavrin::settings)
 add_dependencies(settings_test settings_writer)
 target_compile_definitions(settings_test
                            PRIVATE TAVRIN_SETTINGS_WRITER="$<TARGET_FILE:settings_writer>")
+
+# The learner's place: the place line's texts and the place file.
+tavrin_test(place_test)
+target_link_libraries(place_test PRIVATE tavrin::settings)

@@ -338,13 +338,18 @@ TEST_F(DeckTool, CheckOfShortOrMissingDecks) {
   EXPECT_NE(empty.out.find("  deck: the deck has 0 lines, but it needs at least three"),
             std::string::npos);
   EXPECT_EQ(Run({"check", Deck("two.txt", "|\nx\n")}).status, 1);
-  // A UTF-16 file, in either byte order, is named as such.
-  for (const std::string& bytes : {"\xFF\xFE|\0\n\0"s, "\xFE\xFF\0|\0\n"s}) {
-    const Result r = Run({"check", Deck("utf16.txt", bytes)});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(
-        r.out.ends_with("  deck: the deck is UTF-16, which Tavrin does not read; save the "
-                        "deck as UTF-8\n"));
+  // A UTF-16 file, in either byte order, is read as UTF-8; a picture is named as no text.
+  const struct {
+    std::string bytes;
+    std::string ending;
+  } rows[] = {
+      {"\xFF\xFE|\0\n\0"s, "  deck: the deck has 1 line, but it needs at least three"},
+      {"\xFE\xFF\0|\0\n\0h\0\n\0T"s, "Code page: 65001 (UTF-8), UTF-16, read as UTF-8\n"},
+      {"\x89PNG\r\n\x1A\n\0\0\0\rIHDR"s, "  deck: the file is not text (it holds a zero byte"},
+  };
+  for (const auto& row : rows) {
+    const Result r = Run({"check", Deck("utf16.txt", row.bytes)});
+    EXPECT_NE(r.out.find(row.ending), std::string::npos) << r.out;
   }
 
   const std::string missing = dir_ / "missing.txt";

@@ -358,12 +358,11 @@ TEST_F(FileTest, ReadLinesTable) {
 TEST_F(FileTest, ReadLinesKeepsEveryOtherByte) {
   EXPECT_EQ(Lines("\xEF\xBB\xBFsep\r\nx"), (Pieces{"\xEF\xBB\xBFsep", "x"}));
   EXPECT_EQ(Lines("\t a \x1A b \r\n\x82\r\n"), (Pieces{"\t a \x1A b ", "\x82"}));
-  // UTF-16 ends at its first zero byte.
+  // UTF-16 is read as the UTF-8 of its text, without the mark.
   EXPECT_EQ(Lines(std::string("\xFF\xFE"
                               "a\0\n\0b\0",
                               8)),
-            (Pieces{"\xFF\xFE"
-                    "a"}));
+            (Pieces{"a", "b"}));
 }
 
 TEST_F(FileTest, ReadLinesOfAManyLineFile) {

@@ -18,6 +18,7 @@
 #include <wx/button.h>
 #include <wx/evtloop.h>
 #include <wx/init.h>
+#include <wx/stattext.h>
 #include <wx/uiaction.h>
 #include <wx/webview.h>
 
@@ -25,6 +26,7 @@
 #include "engine/text_list.h"
 #include "shell/Main.h"
 #include "shell/error_reports.h"
+#include "shell/place_label.h"
 #include "shell/settings.h"
 
 namespace gui {
@@ -164,10 +166,16 @@ TForm1* StartWithArgument(const std::string& argument) {
 
 void ExpectLayout(TForm1& form, int h, int w) {
   const wxSize c = form.GetClientSize();
-  const std::array<wxRect, 6> expected{
+  std::array<wxRect, 6> expected{
       wxRect(0, 0, c.x, c.y - h),         wxRect(0, c.y - h, w, h),
       wxRect(w, c.y - h, w, h),           wxRect(2 * w, c.y - h, c.x - 4 * w, h),
       wxRect(c.x - 2 * w, c.y - h, w, h), wxRect(c.x - w, c.y - h, w, h)};
+  // A place line shown takes the end of OK's stretch, as far from OK as from Back.
+  if (const wxWindow* line = form.PlaceLine().Label(); line->IsShown()) {
+    const wxRect label = line->GetRect();
+    const int gap = expected[4].x - (label.x + label.width);
+    expected[3].width = label.x - gap - expected[3].x;
+  }
   const std::array<wxWindow*, 6> controls{form.WebBrowser1, form.ButtonO, form.ButtonS,
                                           form.BitBtnOK,    form.BitBtnZ, form.BitBtnX};
   for (std::size_t i = 0; i < 6; ++i) {

@@ -54,6 +54,42 @@ TEST_F(WindowTest, ReopensTheLastDeckAndShowsCodePage932) {
   EXPECT_NE(model.Page().Find(wxString::FromUTF8("表\uFFFD\uFFFD")), wxNOT_FOUND);
 }
 
+TEST_F(WindowTest, TheNextStartTakesUpTheCardAndOrderOfTheCloseAndThePlaceLineSaysSo) {
+  const std::string deck = gui::DataFile("gui-animals.txt");
+  gui::WriteFile(gui::SettingsPath(), "[Main]\nFileName=" + deck + "\n");
+  Start();
+  ResizeClient(wxSize(800, 500));
+  const wxStaticText& line = *form_->PlaceLine().Label();
+  EXPECT_EQ(line.GetLabelText(), wxString::FromUTF8("gui-animals.txt \u2014 3 cards"));
+  EXPECT_FALSE(line.AcceptsFocusFromKeyboard());
+  Model model(deck);
+  // Shuffled, then the second card of the new order at its second field.
+  model.Shuffle();
+  for (int i = 0; i < 4; ++i) model.Ok();
+  const wxString secondCard = model.Page();
+  model.Ok();
+  Type('S', wxMOD_ALT);
+  for (int i = 0; i < 5; ++i) Type(WXK_RETURN);
+  ExpectPage(model.Page());
+  EXPECT_EQ(form_->PlaceLine().Texts().place, "2 / 3");
+  // The label sits between OK and Back, where the row has room for it.
+  const wxRect ok = form_->BitBtnOK->GetRect(), back = form_->BitBtnZ->GetRect();
+  EXPECT_TRUE(line.IsShown());
+  EXPECT_GT(line.GetRect().x, ok.GetRight());
+  EXPECT_LT(line.GetRect().GetRight(), back.x);
+  ExpectLayout(*form_, 46, 75);
+  Close();
+
+  Start();
+  ExpectPage(secondCard);
+  EXPECT_EQ(form_->PlaceLine().Texts().place, "Continued at 2 / 3");
+  EXPECT_EQ(form_->GetTitle(), "Tavrin");
+  // The first move ends the word "Continued".
+  Type(WXK_RETURN);
+  ExpectPage(model.Page());
+  EXPECT_EQ(form_->PlaceLine().Texts().place, "2 / 3");
+}
+
 // ---- Layout ---------------------------------------------------------------------------------
 
 TEST_F(WindowTest, LaysOutTheControlsAtEverySizeAndAfterMaximizeAndRestore) {

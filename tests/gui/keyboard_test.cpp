@@ -136,6 +136,37 @@ TEST(Controls, LayoutStretchesOkBetweenTheButtonPairsAndKeepsSizesBelowZero) {
   EXPECT_EQ(narrow[3], wxRect(120, -10, -40, 30));
 }
 
+TEST(Controls, ThePlaceLineTakesOkStretchNameFirstAndNeverABlock) {
+  using tavrin::PlaceLineFit;
+  // OK spans 120..380 in this row; it keeps 60 and the label 8 each side, so 184 are free.
+  const struct {
+    int withName, place;
+    PlaceLineFit fit;
+    int okWidth;
+    wxRect label;
+  } rows[] = {
+      {150, 90, PlaceLineFit::kWithName, 94, wxRect(222, 277, 150, 16)},
+      {184, 90, PlaceLineFit::kWithName, 60, wxRect(188, 277, 184, 16)},
+      {185, 90, PlaceLineFit::kPlace, 154, wxRect(282, 277, 90, 16)},
+      {300, 185, PlaceLineFit::kNone, 260, wxRect()},
+      {0, 0, PlaceLineFit::kNone, 260, wxRect()},  // no deck
+  };
+  for (const auto& row : rows) {
+    tavrin::ControlBounds bounds = tavrin::ArrangedBounds(wxSize(500, 300), 30, 60);
+    const tavrin::ControlBounds before = bounds;
+    const tavrin::PlaceLineSlot slot =
+        tavrin::MakeRoomForPlaceLine(bounds, 60, row.withName, row.place, 16);
+    EXPECT_EQ(slot.fit, row.fit) << row.withName;
+    EXPECT_EQ(slot.bounds, row.label) << row.withName;
+    EXPECT_EQ(bounds[3], wxRect(120, 270, row.okWidth, 30));
+    for (std::size_t i : {0, 1, 2, 4, 5}) EXPECT_EQ(bounds[i], before[i]);
+  }
+  // Narrower than the buttons: no label, and the layout stays as it was.
+  tavrin::ControlBounds narrow = tavrin::ArrangedBounds(wxSize(200, 20), 30, 60);
+  EXPECT_EQ(tavrin::MakeRoomForPlaceLine(narrow, 60, 10, 10, 16).fit, PlaceLineFit::kNone);
+  EXPECT_EQ(narrow[3].width, -40);
+}
+
 TEST(Controls, TheFirstPlacementIsCutToTheWorkAreaAndCentredOnIt) {
   const struct {
     wxSize size;

@@ -15,6 +15,7 @@
 #include <wx/app.h>
 #include <wx/button.h>
 #include <wx/filedlg.h>
+#include <wx/stattext.h>
 #include <wx/timer.h>
 #include <wx/uiaction.h>
 #include <wx/weakref.h>
@@ -28,6 +29,8 @@
 #include "shell/error_reports.h"
 #include "shell/html_view.h"
 #include "shell/open_deck.h"
+#include "shell/place_file.h"
+#include "shell/place_label.h"
 #include "shell/settings.h"
 
 namespace gui {
@@ -45,6 +48,7 @@ class WindowTest : public testing::Test {
  protected:
   void SetUp() override {
     std::filesystem::remove_all(std::filesystem::path(gui::SettingsPath()).parent_path());
+    std::filesystem::remove_all(std::filesystem::path(tavrin::PlaceFilePath()).parent_path());
     gui::SettingsPath();
     // A fixed clock makes every shuffle of the window and of the model the same.
     tavrin::SetTimeOfDayClock([] { return 4242u; });

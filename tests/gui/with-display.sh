@@ -29,9 +29,10 @@ done
 [[ -s "$work/display" ]] || { echo "with-display.sh: Xvfb did not start" >&2; exit 125; }
 export DISPLAY=":$(head -n1 "$work/display")"
 
-mkdir -p "$work/config" "$work/cache" "$work/data" "$work/runtime"
+mkdir -p "$work/config" "$work/cache" "$work/data" "$work/state" "$work/runtime"
 chmod 700 "$work/runtime"
 export XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache" XDG_DATA_HOME="$work/data"
+export XDG_STATE_HOME="$work/state"
 export XDG_RUNTIME_DIR="$work/runtime" NO_AT_BRIDGE=1 GDK_BACKEND=x11
 unset WAYLAND_DISPLAY
 
