@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/navigation.h"
+#include "engine/random.h"
 #include "shell/place_file.h"
 #include "shell/place_line.h"
 #include "tests/test_support.h"
