@@ -203,14 +203,18 @@ void GuardContext(WebKitWebContext* context) {
 }  // namespace
 
 void KeepNextViewsEphemeral() {
-  // The toolkit makes the platform view with the defaults of its construction properties, so the
-  // default is where the view can be told to keep its website data in memory.
-  auto* type = static_cast<GObjectClass*>(g_type_class_ref(WEBKIT_TYPE_WEB_VIEW));
-  GParamSpec* ephemeral = g_object_class_find_property(type, "is-ephemeral");
-  if (ephemeral != nullptr && G_IS_PARAM_SPEC_BOOLEAN(ephemeral)) {
-    G_PARAM_SPEC_BOOLEAN(ephemeral)->default_value = TRUE;
+  // The toolkit makes the platform view, and WebKit the data manager of the view's context, with
+  // the defaults of their construction properties, so the defaults are where both can be told to
+  // keep website data in memory. A context's own manager would otherwise write its salts and HSTS
+  // store under the user's data and cache folders at start, even for an ephemeral view.
+  for (const GType type : {WEBKIT_TYPE_WEB_VIEW, WEBKIT_TYPE_WEBSITE_DATA_MANAGER}) {
+    auto* klass = static_cast<GObjectClass*>(g_type_class_ref(type));
+    GParamSpec* ephemeral = g_object_class_find_property(klass, "is-ephemeral");
+    if (ephemeral != nullptr && G_IS_PARAM_SPEC_BOOLEAN(ephemeral)) {
+      G_PARAM_SPEC_BOOLEAN(ephemeral)->default_value = TRUE;
+    }
+    g_type_class_unref(klass);
   }
-  g_type_class_unref(type);
 }
 
 void GuardView(wxWebView& view) {

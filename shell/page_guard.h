@@ -9,8 +9,9 @@ class wxWebView;
 
 namespace tavrin {
 
-// Makes every platform view made from now on keep its website data (local storage, databases,
-// cache) in memory only, so that nothing of a page's outlives the view. Never throws.
+// Makes every platform view made from now on, and the context WebKit makes for the first, keep
+// website data (local storage, databases, cache, salts, HSTS) in memory only, so that nothing of
+// a page's outlives the view and nothing is written at start. Never throws.
 void KeepNextViewsEphemeral();
 
 // Guards `view`, which a platform view must be, once, before its first page:

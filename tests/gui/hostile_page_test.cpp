@@ -185,15 +185,15 @@ TEST_F(HostilePageTest, APageLearnsNothingBeyondItsCardAndLeavesNothingBehind) {
     EXPECT_EQ(Evaluate(deck.probe), deck.expected);
   }
   Close();
-  // Nothing of the pages' under the user's data and cache folders: WebKit writes its random salts
-  // and an empty HSTS store there at every start, whatever the pages do.
-  for (const char* variable : {"XDG_DATA_HOME", "XDG_CACHE_HOME"}) {
-    const fs::path folder = fs::path(std::getenv(variable)) / g_get_prgname();
+  // The settings file is all that is written: no website data, no salt, no HSTS store, in the
+  // folders the program and its view could write to.
+  const std::string settings = gui::SettingsPath();
+  for (const fs::path& folder :
+       {fs::path(std::getenv("XDG_DATA_HOME")), fs::path(std::getenv("XDG_CONFIG_HOME")),
+        fs::path(std::getenv("XDG_CACHE_HOME")) / g_get_prgname()}) {
     if (!fs::exists(folder)) continue;
     for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-      const std::string name = entry.path().filename().string();
-      EXPECT_TRUE(!entry.is_regular_file() || name == "salt" || name == "hsts-storage.sqlite")
-          << entry.path();
+      EXPECT_TRUE(!entry.is_regular_file() || entry.path() == settings) << entry.path();
     }
   }
 }
