@@ -245,8 +245,9 @@ wxButton* TForm1::Button(Control button) const {
 }
 
 void TForm1::OnCharHook(wxKeyEvent& event) {
-  // Keys go to the view first while it has the focus; those it leaves come back through
-  // EVT_KEY_LEFT_BY_VIEW. A key that it moved the focus out with must not move it once more.
+  // While the view has the focus, NativeView hands the window its keys through
+  // EVT_KEY_LEFT_BY_VIEW, before or after the page as the keyboard table orders them. A key that
+  // the view moved the focus out with must not move it once more.
   if (nativeView_->WasOfferedToView(event)) return;
   const Control focused = FocusedControl();
   if (focused == Control::kView || !PressForKey(event.GetKeyCode(), event.GetModifiers(), focused))
