@@ -82,6 +82,7 @@ TForm1::TForm1()
   placement_ = std::make_unique<tavrin::WindowPlacement>(*this, layout_, kDesignedSize);
 
   deck_.ShowHtml = [this](const std::string& html) {
+    nativeView_->EndIfNotAnswering();
     tavrin::ShowHtml(*WebBrowser1, html, deck_.CodePage, tavrin::PageBaseUrl(deck_.DeckFile));
   };
   nativeView_ = std::make_unique<tavrin::NativeView>(*WebBrowser1, *this);

@@ -130,6 +130,7 @@ struct NativeView::Signals {
     auto* self = static_cast<NativeView*>(data);
     self->DropQuestion();
     self->committed_ = false;
+    self->inDialog_ = false;
     self->offered_.code = 0;
     wxWindow& window = self->window_;
     auto* event = new wxCommandEvent(EVT_VIEW_PROCESS_ENDED);
@@ -189,11 +190,18 @@ struct NativeView::Signals {
     }
   }
 
+  // A page that shows an alert, a confirmation or a prompt waits on the learner, not hung, until
+  // the process answers again.
+  static gboolean ScriptDialog(WebKitWebView*, WebKitScriptDialog*, gpointer data) {
+    static_cast<NativeView*>(data)->inDialog_ = true;
+    return FALSE;
+  }
+
   static gboolean Watch(gpointer data) {
     auto* self = static_cast<NativeView*>(data);
     if (self->probe_ == nullptr) {
       if (self->committed_) self->Ask();
-    } else if (Clock::now() - self->askedAt_ >= kPatience) {
+    } else if (!self->inDialog_ && Clock::now() - self->askedAt_ >= kPatience) {
       self->GiveUp();
     }
     return G_SOURCE_CONTINUE;
@@ -214,6 +222,7 @@ struct NativeView::Signals {
     auto* self = static_cast<NativeView*>(data);
     // A key offered before the question was asked has been dealt with by the page.
     if (self->offered_.at < self->askedAt_) self->offered_.code = 0;
+    self->inDialog_ = false;
     self->DropQuestion();
   }
 };
@@ -231,6 +240,7 @@ NativeView::NativeView(wxWebView& view, wxWindow& window)
   g_signal_connect(widget, "drag-drop", G_CALLBACK(Signals::DragDrop), this);
   g_signal_connect(widget, "drag-data-received", G_CALLBACK(Signals::DragDataReceived), this);
   g_signal_connect(widget, "load-changed", G_CALLBACK(Signals::LoadChanged), this);
+  g_signal_connect(widget, "script-dialog", G_CALLBACK(Signals::ScriptDialog), this);
   watch_ = g_timeout_add(kWatchInterval, Signals::Watch, this);
   auto* outer = static_cast<GtkWidget*>(view.GetHandle());
   if (outer != widget && gtk_widget_is_ancestor(widget, outer)) {
@@ -248,10 +258,8 @@ NativeView::~NativeView() {
   g_source_remove(watch_);
   // A hung web process would spin on after the program, and one that is not yet known to be hung
   // may be. One in its first second is left alone: ending it then can bring the program down.
+  if (committed_ && Clock::now() - committedAt_ >= std::chrono::seconds(1)) End();
   DropQuestion();
-  if (committed_ && Clock::now() - committedAt_ >= std::chrono::seconds(1)) {
-    webkit_web_view_terminate_web_process(WEBKIT_WEB_VIEW(widget_));
-  }
 }
 
 void NativeView::Focus() {
@@ -297,11 +305,19 @@ bool NativeView::NotAnswering() const {
   return probe_ != nullptr && Clock::now() - askedAt_ >= kSlowAnswer;
 }
 
+void NativeView::EndIfNotAnswering() {
+  if (NotAnswering()) End();
+}
+
+void NativeView::End() {
+  DropQuestion();
+  webkit_web_view_terminate_web_process(WEBKIT_WEB_VIEW(widget_));
+}
+
 void NativeView::GiveUp() {
   // The key that the page was offered and never dealt with acts now, as if the page had left it.
   const Offered key = std::exchange(offered_, Offered{});
-  DropQuestion();
-  webkit_web_view_terminate_web_process(WEBKIT_WEB_VIEW(widget_));
+  End();
   if (key.code != 0) HandToWindow(key.code, key.modifiers);
 }
 

@@ -38,9 +38,10 @@ class NativeView {
   //   file's text. Drags that begin in the program itself, and drags that carry no list of URIs,
   //   stay the view's; a list that names no local file is refused;
   // - the end of the view's web process reaches `window` as EVT_VIEW_PROCESS_ENDED, queued;
-  // - a web process that has shown a page and leaves a question unanswered for four seconds is
-  //   hung: it is ended (and so reaches `window` as above), and a key that the page was offered
-  //   and never dealt with then reaches `window` as a key that the view left;
+  // - a web process that has shown a page and leaves a question unanswered for four seconds, not
+  //   waiting on a script dialog (alert, confirm, prompt), is hung: it is ended (and so reaches
+  //   `window` as above), and a key that the page was offered and never dealt with then reaches
+  //   `window` as a key that the view left;
   // - the toolkit's scrolling wrappers around the view's widget stop taking the focus, so that it
   //   goes to the widget itself, which takes keys first and hands back those it leaves.
   // A view without a platform widget (a test's stand-in) gets none of this. Never throws.
@@ -55,6 +56,9 @@ class NativeView {
   void Focus();
   // Whether the keyboard focus is inside the view. Never throws.
   bool HasFocus() const;
+  // Ends the view's web process when it has left a question unanswered for a second, so that a
+  // page handed over next does not wait on a hung one. Never throws.
+  void EndIfNotAnswering();
   // Whether `key`, which reaches the window, was already offered to the view: at the end of its
   // own Tab order the view moves the focus out by itself and then still hands the key back, by
   // which time it reaches the control that got the focus. Never throws.
@@ -67,10 +71,11 @@ class NativeView {
   // Sends a key of the table to the window; returns whether the window took it.
   int HandToWindow(int code, int modifiers);
   // The hang watch: asks the web process a question, forgets the outstanding one, tells whether
-  // one has been outstanding for long, and ends a hung web process.
+  // one has been outstanding for long, ends the web process, and ends a hung one.
   void Ask();
   void DropQuestion();
   bool NotAnswering() const;
+  void End();
   void GiveUp();
 
   wxWebView& view_;
@@ -88,6 +93,7 @@ class NativeView {
   void* probe_ = nullptr;  // the GCancellable of the outstanding question, or null
   Clock::time_point askedAt_;
   bool committed_ = false;  // whether the present web process has shown a page
+  bool inDialog_ = false;   // whether the page waits on a script dialog
   Clock::time_point committedAt_;
 };
 
