@@ -30,10 +30,13 @@ int ModifiersOf(guint state) {
 constexpr int kWheelDelta = 120;
 
 // How often the hang watch looks, in milliseconds; how long an answer may take before the table's
-// keys stop waiting for the page; and how long before the web process counts as hung.
+// keys stop waiting for the page; and how long before the web process counts as hung, once its
+// page has loaded and while it loads (a first picture or sound can start the media framework,
+// which takes seconds where its cache is cold).
 constexpr guint kWatchInterval = 500;
 constexpr auto kSlowAnswer = std::chrono::milliseconds(1000);
 constexpr auto kPatience = std::chrono::seconds(4);
+constexpr auto kLoadPatience = std::chrono::seconds(20);
 
 GdkAtom UriListTarget() {
   return gdk_atom_intern_static_string("text/uri-list");
@@ -130,6 +133,7 @@ struct NativeView::Signals {
     auto* self = static_cast<NativeView*>(data);
     self->DropQuestion();
     self->committed_ = false;
+    self->loaded_ = false;
     self->inDialog_ = false;
     self->offered_.code = 0;
     wxWindow& window = self->window_;
@@ -182,12 +186,16 @@ struct NativeView::Signals {
 
   // The hang watch: the view's web process is asked a trivial question now and then, once it has
   // shown a page; one that leaves it unanswered for kPatience is hung and is ended.
+  // A page committed shows that its web process answers; it may be a new process, as a page of
+  // another site gets, which never hears a question asked of the one before.
   static void LoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer data) {
     auto* self = static_cast<NativeView*>(data);
-    if (event == WEBKIT_LOAD_COMMITTED && !self->committed_) {
-      self->committed_ = true;
-      self->committedAt_ = Clock::now();
-    }
+    self->loaded_ = event == WEBKIT_LOAD_FINISHED;
+    if (event != WEBKIT_LOAD_COMMITTED) return;
+    self->committed_ = true;
+    self->committedAt_ = Clock::now();
+    self->offered_.code = 0;
+    self->DropQuestion();
   }
 
   // A page that shows an alert, a confirmation or a prompt waits on the learner, not hung, until
@@ -201,7 +209,8 @@ struct NativeView::Signals {
     auto* self = static_cast<NativeView*>(data);
     if (self->probe_ == nullptr) {
       if (self->committed_) self->Ask();
-    } else if (!self->inDialog_ && Clock::now() - self->askedAt_ >= kPatience) {
+    } else if (!self->inDialog_ &&
+               Clock::now() - self->askedAt_ >= (self->loaded_ ? kPatience : kLoadPatience)) {
       self->GiveUp();
     }
     return G_SOURCE_CONTINUE;
@@ -257,7 +266,8 @@ NativeView::~NativeView() {
   g_signal_handlers_disconnect_by_data(widget_, this);
   g_source_remove(watch_);
   // A hung web process would spin on after the program, and one that is not yet known to be hung
-  // may be. One in its first second is left alone: ending it then can bring the program down.
+  // may be. One that may be in its first second is left alone: ending it then can bring the
+  // program down.
   if (committed_ && Clock::now() - committedAt_ >= std::chrono::seconds(1)) End();
   DropQuestion();
 }

@@ -38,10 +38,10 @@ class NativeView {
   //   file's text. Drags that begin in the program itself, and drags that carry no list of URIs,
   //   stay the view's; a list that names no local file is refused;
   // - the end of the view's web process reaches `window` as EVT_VIEW_PROCESS_ENDED, queued;
-  // - a web process that has shown a page and leaves a question unanswered for four seconds, not
-  //   waiting on a script dialog (alert, confirm, prompt), is hung: it is ended (and so reaches
-  //   `window` as above), and a key that the page was offered and never dealt with then reaches
-  //   `window` as a key that the view left;
+  // - a web process that has shown a page and leaves a question unanswered for four seconds (20
+  //   while the page loads), not waiting on a script dialog (alert, confirm, prompt), is hung: it
+  //   is ended (and so reaches `window` as above), and a key that the page was offered and never
+  //   dealt with then reaches `window` as a key that the view left;
   // - the toolkit's scrolling wrappers around the view's widget stop taking the focus, so that it
   //   goes to the widget itself, which takes keys first and hands back those it leaves.
   // A view without a platform widget (a test's stand-in) gets none of this. Never throws.
@@ -92,8 +92,9 @@ class NativeView {
   unsigned watch_ = 0;     // the watch's GLib source
   void* probe_ = nullptr;  // the GCancellable of the outstanding question, or null
   Clock::time_point askedAt_;
-  bool committed_ = false;  // whether the present web process has shown a page
   bool inDialog_ = false;   // whether the page waits on a script dialog
+  bool loaded_ = false;     // whether the last page has finished loading
+  bool committed_ = false;  // whether the present web process has shown a page, and when last
   Clock::time_point committedAt_;
 };
 
