@@ -43,10 +43,13 @@ class HostileKeysTest : public WindowTest {
   bool Moved(std::pair<int, int> before) {
     return std::pair<int, int>(form_->Deck().Position, form_->Deck().RevealedField) != before;
   }
-  // Waits until this program's web processes are at most `count`, then checks that they use
-  // (almost) no processor time for a second.
+  // Waits until this program's web processes are at most `count` and the page has loaded, then
+  // checks that they use (almost) no processor time for a second, a new one's start-up done.
   void ExpectFewIdleWebProcesses(std::size_t count) {
-    EXPECT_TRUE(PumpUntil([&] { return gui::WebProcesses().size() <= count; })) << "processes";
+    EXPECT_TRUE(PumpUntil([&] {
+      return gui::WebProcesses().size() <= count && !form_->WebBrowser1->IsBusy();
+    })) << "processes";
+    PumpFor(std::chrono::milliseconds(1500));
     const long before = gui::CpuTicks(gui::WebProcesses());
     PumpFor(std::chrono::seconds(1));
     EXPECT_LT(gui::CpuTicks(gui::WebProcesses()) - before, 30) << "ticks in a second";
