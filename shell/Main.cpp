@@ -88,6 +88,7 @@ TForm1::TForm1(std::string startDeck)
   placement_ = std::make_unique<tavrin::WindowPlacement>(*this, layout_, kDesignedSize);
 
   deck_.ShowHtml = [this](const std::string& html) {
+    nativeView_->EndIfNotAnswering();
     tavrin::ShowHtml(*WebBrowser1, html, deck_.CodePage, tavrin::PageBaseUrl(deck_.DeckFile),
                      deck_.RevealedFieldStart);
   };
@@ -275,8 +276,9 @@ wxButton* TForm1::Button(Control button) const {
 }
 
 void TForm1::OnCharHook(wxKeyEvent& event) {
-  // Keys go to the view first while it has the focus; those it leaves come back through
-  // EVT_KEY_LEFT_BY_VIEW. A key that it moved the focus out with must not move it once more.
+  // While the view has the focus, NativeView hands the window its keys through
+  // EVT_KEY_LEFT_BY_VIEW, before or after the page as the keyboard table orders them. A key that
+  // the view moved the focus out with must not move it once more.
   if (nativeView_->WasOfferedToView(event)) return;
   const Control focused = FocusedControl();
   if (focused == Control::kView || !PressForKey(event.GetKeyCode(), event.GetModifiers(), focused))

@@ -3,6 +3,8 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <chrono>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -123,7 +125,12 @@ class LastPage : public wxClientData {
   // Characters of `text` before the field that the page reveals; npos to show it from its top.
   std::size_t fieldStart = wxString::npos;
   bool scrollPending = false;  // until the page has loaded
+  // When ShowHtmlAgain last handed it over, if it has since the page was new.
+  std::optional<std::chrono::steady_clock::time_point> shownAgainAt;
 };
+
+// A page that ends its web process this soon after it was shown again is not shown a third time.
+constexpr auto kShownAgainWindow = std::chrono::seconds(10);
 
 HtmlViewFactory& Factory() {
   static HtmlViewFactory factory;
@@ -178,16 +185,30 @@ void ShowHtml(wxWebView& view, std::string_view html, int codePage, const std::s
                          ? DecodeText(html.substr(0, revealedFieldStart), codePage).length()
                          : wxString::npos;
   last->scrollPending = true;
+  last->shownAgainAt.reset();
   HandOver(view, last->text, last->baseUrl);
 }
 
+const char kEndedPageNotice[] =
+    "<html><head><title></title></head><body><p>"
+    "This page stopped working twice, so it is not shown again. The buttons work as usual."
+    "</p></body></html>";
+
 void ShowHtmlAgain(wxWebView& view) {
-  if (auto* last = static_cast<LastPage*>(view.GetClientObject())) {
-    last->scrollPending = true;
-    HandOver(view, last->text, last->baseUrl);
-  } else {
+  auto* last = static_cast<LastPage*>(view.GetClientObject());
+  if (last == nullptr) {
     ShowBlankPage(view);
+    return;
   }
+  const auto now = std::chrono::steady_clock::now();
+  if (last->shownAgainAt && now - *last->shownAgainAt < kShownAgainWindow) {
+    // A notice of our own, without scripts, so that its web process has nothing to end it.
+    view.SetPage(kEndedPageNotice, "about:blank");
+    return;
+  }
+  last->shownAgainAt = now;
+  last->scrollPending = true;
+  HandOver(view, last->text, last->baseUrl);
 }
 
 void ShowAboutPage(wxWebView& view) {

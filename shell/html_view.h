@@ -53,8 +53,13 @@ void ShowBlankPage(wxWebView& view);
 void ShowHtml(wxWebView& view, std::string_view html, int codePage, const std::string& baseUrl,
               std::size_t revealedFieldStart = std::string_view::npos);
 
+// What the view shows instead of a page that keeps ending its web process, written in ASCII.
+extern const char kEndedPageNotice[];
+
 // Hands the view once more the last page that ShowHtml handed it, at the same address, or an empty
-// document when there was none, as a view that lost its content needs. Never throws.
+// document when there was none, as a view whose web process ended needs. A page that ends it again
+// within ten seconds of being handed over again is not handed over a third time: the view gets
+// kEndedPageNotice instead, until ShowHtml hands it a page. Never throws.
 void ShowHtmlAgain(wxWebView& view);
 
 // ShowHtml of kAboutPage at "about:blank".

@@ -1,5 +1,6 @@
 // The keyboard of the main window as a table: what a key does, given the control that has the
-// keyboard focus. No window is involved, so it is tested without a display.
+// keyboard focus, and which keys come before the page's own scripts. No window is involved, so it
+// is tested without a display.
 #pragma once
 
 #include "shell/controls.h"
@@ -50,5 +51,15 @@ inline constexpr KeyAction kReplay{KeyEffect::kReplay};
 // `focused` has the keyboard focus. The view counts as a control that is not a button. Returns
 // kNothing for a key that means nothing there, which then goes on to the toolkit. Never throws.
 KeyAction ActionForKey(int keyCode, int modifiers, Control focused);
+
+// Whether `keyCode` with `modifiers`, typed while the page has the focus, is the window's before
+// the page sees it, whatever the page's scripts do with keys: the access keys with Alt, the zoom
+// keys and Tab. False for the keys that the page may use first (Enter, Esc, Space, the arrows) and
+// for keys that mean nothing in the view. Never throws.
+bool ComesBeforeThePage(int keyCode, int modifiers);
+
+// The wx key code of the table's key that the platform key value `keyval` (a GDK keysym) types,
+// letters in upper case; 0 for a key that is not in the table. Never throws.
+int KeyCodeOfKeyval(unsigned keyval);
 
 }  // namespace tavrin

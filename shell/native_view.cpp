@@ -1,14 +1,16 @@
 #include "shell/native_view.h"
 
 #include <gtk/gtk.h>
+#include <webkit2/webkit2.h>
 
-#include <cctype>
 #include <utility>
 #include <vector>
 
 #include <wx/utils.h>
 #include <wx/webview.h>
 #include <wx/window.h>
+
+#include "shell/keyboard.h"
 
 namespace tavrin {
 
@@ -17,59 +19,24 @@ wxDEFINE_EVENT(EVT_VIEW_PROCESS_ENDED, wxCommandEvent);
 
 namespace {
 
-// The wx key code of a GDK key value, for the keys that the keyboard table knows; 0 for others.
-int KeyCodeOf(guint keyval) {
-  switch (keyval) {
-    case GDK_KEY_Return:
-    case GDK_KEY_ISO_Enter:
-      return WXK_RETURN;
-    case GDK_KEY_KP_Enter:
-      return WXK_NUMPAD_ENTER;
-    case GDK_KEY_Escape:
-      return WXK_ESCAPE;
-    case GDK_KEY_space:
-    case GDK_KEY_KP_Space:
-      return WXK_SPACE;
-    case GDK_KEY_Tab:
-    case GDK_KEY_ISO_Left_Tab:
-    case GDK_KEY_KP_Tab:
-      return WXK_TAB;
-    case GDK_KEY_Left:
-    case GDK_KEY_KP_Left:
-      return WXK_LEFT;
-    case GDK_KEY_Up:
-    case GDK_KEY_KP_Up:
-      return WXK_UP;
-    case GDK_KEY_Right:
-    case GDK_KEY_KP_Right:
-      return WXK_RIGHT;
-    case GDK_KEY_Down:
-    case GDK_KEY_KP_Down:
-      return WXK_DOWN;
-    case GDK_KEY_plus:
-      return '+';
-    case GDK_KEY_equal:
-      return '=';
-    case GDK_KEY_KP_Add:
-      return WXK_NUMPAD_ADD;
-    case GDK_KEY_minus:
-    case GDK_KEY_underscore:  // Shift with minus, as the window's own keys count it
-      return '-';
-    case GDK_KEY_KP_Subtract:
-      return WXK_NUMPAD_SUBTRACT;
-    case GDK_KEY_0:
-      return '0';
-    case GDK_KEY_KP_0:
-      return WXK_NUMPAD0;
-    default:
-      return keyval < 0x80 && std::isalpha(static_cast<int>(keyval))
-                 ? std::toupper(static_cast<int>(keyval))
-                 : 0;
-  }
+// The wxMOD_* bits of a GDK key event's state.
+int ModifiersOf(guint state) {
+  return ((state & GDK_SHIFT_MASK) ? wxMOD_SHIFT : 0) |
+         ((state & GDK_CONTROL_MASK) ? wxMOD_CONTROL : 0) |
+         ((state & GDK_MOD1_MASK) ? wxMOD_ALT : 0);
 }
 
 // The rotation of one notch of a wheel, as the toolkit counts it.
 constexpr int kWheelDelta = 120;
+
+// How often the hang watch looks, in milliseconds; how long an answer may take before the table's
+// keys stop waiting for the page; and how long before the web process counts as hung, once its
+// page has loaded and while it loads (a first picture or sound can start the media framework,
+// which takes seconds where its cache is cold).
+constexpr guint kWatchInterval = 500;
+constexpr auto kSlowAnswer = std::chrono::milliseconds(1000);
+constexpr auto kPatience = std::chrono::seconds(4);
+constexpr auto kLoadPatience = std::chrono::seconds(20);
 
 GdkAtom UriListTarget() {
   return gdk_atom_intern_static_string("text/uri-list");
@@ -104,11 +71,20 @@ std::vector<wxString> LocalFiles(GtkSelectionData* data) {
 
 // The drag handlers run before the view's own; a drag from outside never reaches the view.
 struct NativeView::Signals {
-  // Every key offered to the view passes here first, before the view's own handling.
+  // Every key offered to the view passes here first, before the view's own handling. The keys
+  // that are the window's whatever the page does go to the window at once, as do all the table's
+  // keys while the view's web process does not answer.
   static gboolean KeyOffered(GtkWidget*, GdkEventKey* key, gpointer data) {
     auto* self = static_cast<NativeView*>(data);
     self->keyTime_ = key->time;
     self->keyval_ = key->keyval;
+    const int code = KeyCodeOfKeyval(key->keyval);
+    if (code == 0) return FALSE;
+    const int modifiers = ModifiersOf(key->state);
+    if (ComesBeforeThePage(code, modifiers) || self->NotAnswering()) {
+      return self->HandToWindow(code, modifiers);
+    }
+    self->offered_ = {code, modifiers, Clock::now()};
     return FALSE;
   }
 
@@ -116,17 +92,10 @@ struct NativeView::Signals {
   // its end it reaches the handlers connected after the view's own. That is where the window gets
   // it.
   static gboolean KeyLeft(GtkWidget*, GdkEventKey* key, gpointer data) {
-    wxWindow& window = static_cast<NativeView*>(data)->window_;
-    const int code = KeyCodeOf(key->keyval);
-    if (code == 0) return FALSE;
-    wxKeyEvent event(EVT_KEY_LEFT_BY_VIEW);
-    event.m_keyCode = code;
-    event.m_shiftDown = (key->state & GDK_SHIFT_MASK) != 0;
-    event.m_controlDown = (key->state & GDK_CONTROL_MASK) != 0;
-    event.m_altDown = (key->state & GDK_MOD1_MASK) != 0;
-    event.SetEventObject(&window);
-    // Processed means taken, also when the button pressed failed: the key must not act twice.
-    return window.GetEventHandler()->SafelyProcessEvent(event) || !event.GetSkipped();
+    auto* self = static_cast<NativeView*>(data);
+    self->offered_.code = 0;
+    const int code = KeyCodeOfKeyval(key->keyval);
+    return code != 0 && self->HandToWindow(code, ModifiersOf(key->state));
   }
 
   // Ctrl+wheel over the page zooms, whatever the page does with wheels: it goes to the window as
@@ -161,7 +130,13 @@ struct NativeView::Signals {
   // Queued: the window hands the view its page again, which is better not done inside the view's
   // own signal.
   static void ProcessEnded(GtkWidget*, guint, gpointer data) {
-    wxWindow& window = static_cast<NativeView*>(data)->window_;
+    auto* self = static_cast<NativeView*>(data);
+    self->DropQuestion();
+    self->committed_ = false;
+    self->loaded_ = false;
+    self->inDialog_ = false;
+    self->offered_.code = 0;
+    wxWindow& window = self->window_;
     auto* event = new wxCommandEvent(EVT_VIEW_PROCESS_ENDED);
     event->SetEventObject(&window);
     window.GetEventHandler()->QueueEvent(event);
@@ -208,6 +183,57 @@ struct NativeView::Signals {
     // As the window's own drop target does: the other program learns whether the drop was taken.
     gtk_drag_finish(context, taken, FALSE, time);
   }
+
+  // The hang watch: the view's web process is asked a trivial question now and then, once it has
+  // shown a page; one that leaves it unanswered for kPatience is hung and is ended.
+  // A page committed shows that its web process answers; it may be a new process, as a page of
+  // another site gets, which never hears a question asked of the one before.
+  static void LoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer data) {
+    auto* self = static_cast<NativeView*>(data);
+    self->loaded_ = event == WEBKIT_LOAD_FINISHED;
+    if (event != WEBKIT_LOAD_COMMITTED) return;
+    self->committed_ = true;
+    self->committedAt_ = Clock::now();
+    self->offered_.code = 0;
+    self->DropQuestion();
+  }
+
+  // A page that shows an alert, a confirmation or a prompt waits on the learner, not hung, until
+  // the process answers again.
+  static gboolean ScriptDialog(WebKitWebView*, WebKitScriptDialog*, gpointer data) {
+    static_cast<NativeView*>(data)->inDialog_ = true;
+    return FALSE;
+  }
+
+  static gboolean Watch(gpointer data) {
+    auto* self = static_cast<NativeView*>(data);
+    if (self->probe_ == nullptr) {
+      if (self->committed_) self->Ask();
+    } else if (!self->inDialog_ &&
+               Clock::now() - self->askedAt_ >= (self->loaded_ ? kPatience : kLoadPatience)) {
+      self->GiveUp();
+    }
+    return G_SOURCE_CONTINUE;
+  }
+
+  // `data` is only read once the question is known not to be cancelled: the NativeView cancels its
+  // question before it goes.
+  static void Answered(GObject* view, GAsyncResult* result, gpointer data) {
+    GError* error = nullptr;
+    if (JSCValue* value =
+            webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(view), result, &error)) {
+      g_object_unref(value);
+    }
+    const bool cancelled =
+        error != nullptr && g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED);
+    if (error != nullptr) g_error_free(error);
+    if (cancelled) return;
+    auto* self = static_cast<NativeView*>(data);
+    // A key offered before the question was asked has been dealt with by the page.
+    if (self->offered_.at < self->askedAt_) self->offered_.code = 0;
+    self->inDialog_ = false;
+    self->DropQuestion();
+  }
 };
 
 NativeView::NativeView(wxWebView& view, wxWindow& window)
@@ -222,6 +248,9 @@ NativeView::NativeView(wxWebView& view, wxWindow& window)
   g_signal_connect(widget, "drag-leave", G_CALLBACK(Signals::DragLeave), this);
   g_signal_connect(widget, "drag-drop", G_CALLBACK(Signals::DragDrop), this);
   g_signal_connect(widget, "drag-data-received", G_CALLBACK(Signals::DragDataReceived), this);
+  g_signal_connect(widget, "load-changed", G_CALLBACK(Signals::LoadChanged), this);
+  g_signal_connect(widget, "script-dialog", G_CALLBACK(Signals::ScriptDialog), this);
+  watch_ = g_timeout_add(kWatchInterval, Signals::Watch, this);
   auto* outer = static_cast<GtkWidget*>(view.GetHandle());
   if (outer != widget && gtk_widget_is_ancestor(widget, outer)) {
     for (GtkWidget* wrapper = gtk_widget_get_parent(widget); wrapper != outer;
@@ -233,7 +262,14 @@ NativeView::NativeView(wxWebView& view, wxWindow& window)
 }
 
 NativeView::~NativeView() {
-  if (widget_ != nullptr) g_signal_handlers_disconnect_by_data(widget_, this);
+  if (widget_ == nullptr) return;
+  g_signal_handlers_disconnect_by_data(widget_, this);
+  g_source_remove(watch_);
+  // A hung web process would spin on after the program, and one that is not yet known to be hung
+  // may be. One that may be in its first second is left alone: ending it then can bring the
+  // program down.
+  if (committed_ && Clock::now() - committedAt_ >= std::chrono::seconds(1)) End();
+  DropQuestion();
 }
 
 void NativeView::Focus() {
@@ -246,6 +282,53 @@ void NativeView::Focus() {
 
 bool NativeView::HasFocus() const {
   return widget_ != nullptr && gtk_widget_is_focus(static_cast<GtkWidget*>(widget_));
+}
+
+int NativeView::HandToWindow(int code, int modifiers) {
+  wxKeyEvent event(EVT_KEY_LEFT_BY_VIEW);
+  event.m_keyCode = code;
+  event.m_shiftDown = (modifiers & wxMOD_SHIFT) != 0;
+  event.m_controlDown = (modifiers & wxMOD_CONTROL) != 0;
+  event.m_altDown = (modifiers & wxMOD_ALT) != 0;
+  event.SetEventObject(&window_);
+  // Processed means taken, also when the button pressed failed: the key must not act twice.
+  return window_.GetEventHandler()->SafelyProcessEvent(event) || !event.GetSkipped();
+}
+
+void NativeView::Ask() {
+  auto* cancellable = g_cancellable_new();
+  probe_ = cancellable;
+  askedAt_ = Clock::now();
+  webkit_web_view_evaluate_javascript(WEBKIT_WEB_VIEW(widget_), "0", -1, nullptr, nullptr,
+                                      cancellable, Signals::Answered, this);
+}
+
+void NativeView::DropQuestion() {
+  if (probe_ == nullptr) return;
+  auto* cancellable = static_cast<GCancellable*>(probe_);
+  probe_ = nullptr;
+  g_cancellable_cancel(cancellable);
+  g_object_unref(cancellable);
+}
+
+bool NativeView::NotAnswering() const {
+  return probe_ != nullptr && Clock::now() - askedAt_ >= kSlowAnswer;
+}
+
+void NativeView::EndIfNotAnswering() {
+  if (NotAnswering()) End();
+}
+
+void NativeView::End() {
+  DropQuestion();
+  webkit_web_view_terminate_web_process(WEBKIT_WEB_VIEW(widget_));
+}
+
+void NativeView::GiveUp() {
+  // The key that the page was offered and never dealt with acts now, as if the page had left it.
+  const Offered key = std::exchange(offered_, Offered{});
+  End();
+  if (key.code != 0) HandToWindow(key.code, key.modifiers);
 }
 
 bool NativeView::WasOfferedToView(const wxKeyEvent& key) const {

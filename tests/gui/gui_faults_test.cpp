@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 
 #include "shell/button_look.h"
 #include "window_test.h"
@@ -106,24 +105,6 @@ TEST_F(WindowTest, ButtonPicturesStandBesideTheirCaptionsWhichNarrowButtonsClip)
     form_->Destroy();
     PumpUntil([&] { return !form_; });
   }
-}
-
-// The living web processes of this program's views: its children named WebKitWebProcess.
-std::vector<pid_t> WebProcesses() {
-  std::vector<pid_t> ours;
-  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-    // "pid (name) state parent ...": the kernel keeps 15 bytes of a name.
-    const std::string named = " (WebKitWebProces) ";
-    std::ifstream stat(entry.path() / "stat");
-    std::string line;
-    std::getline(stat, line);
-    const std::size_t at = line.find(named);
-    if (at != std::string::npos && line[at + named.size()] != 'Z' &&
-        std::stoi(line.substr(at + named.size() + 2)) == getpid()) {
-      ours.push_back(std::stoi(line));
-    }
-  }
-  return ours;
 }
 
 TEST_F(WindowTest, WhenTheViewsWebProcessDiesThePageAndTheKeyboardComeBack) {

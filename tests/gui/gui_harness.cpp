@@ -13,6 +13,8 @@
 #include <array>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include <wx/app.h>
 #include <wx/button.h>
@@ -137,6 +139,40 @@ bool DragFilesFromOutside(const std::vector<std::string>& paths, wxPoint target)
   close(out);
   g_spawn_close_pid(pid);
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+std::vector<pid_t> WebProcesses() {
+  std::vector<pid_t> ours;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    // "pid (name) state parent ...": the kernel keeps 15 bytes of a name.
+    const std::string named = " (WebKitWebProces) ";
+    std::ifstream stat(entry.path() / "stat");
+    std::string line;
+    std::getline(stat, line);
+    const std::size_t at = line.find(named);
+    if (at != std::string::npos && line[at + named.size()] != 'Z' &&
+        std::stoi(line.substr(at + named.size() + 2)) == getpid()) {
+      ours.push_back(std::stoi(line));
+    }
+  }
+  return ours;
+}
+
+long CpuTicks(const std::vector<pid_t>& processes) {
+  long ticks = 0;
+  for (pid_t pid : processes) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    // After the name: state and 10 more fields, then utime and stime.
+    std::istringstream fields(line.substr(line.rfind(')') + 2));
+    std::string field;
+    for (int i = 0; i < 11; ++i) fields >> field;
+    long utime = 0, stime = 0;
+    fields >> utime >> stime;
+    ticks += utime + stime;
+  }
+  return ticks;
 }
 
 std::vector<MessageBox> TakeMessageBoxes() {

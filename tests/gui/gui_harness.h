@@ -3,6 +3,8 @@
 // read back from the view, and message boxes recorded instead of shown.
 #pragma once
 
+#include <sys/types.h>
+
 #include <chrono>
 #include <functional>
 #include <string>
@@ -50,6 +52,11 @@ wxSize ClientOnScreen(wxWindow& window);
 // Checks that the last layout of `form` and the bounds of its six controls are those of buttons
 // `h` by `w` in its present client area (a size below 0 reaching the toolkit as 0).
 void ExpectLayout(TForm1& form, int h, int w);
+
+// The living web processes of this program's views: its children named WebKitWebProcess.
+std::vector<pid_t> WebProcesses();
+// The processor time that `processes` have used so far, in clock ticks.
+long CpuTicks(const std::vector<pid_t>& processes);
 
 // A message box that the program asked for.
 struct MessageBox {

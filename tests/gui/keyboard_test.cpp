@@ -1,4 +1,5 @@
 // The main window's keyboard table, tab order and layout as pure functions: no window, no display.
+#include <gdk/gdkkeysyms.h>
 #include <gtest/gtest.h>
 
 #include <wx/defs.h>
@@ -100,6 +101,53 @@ TEST(Keyboard, EachKeyActsAsTheTableSays) {
     EXPECT_EQ(tavrin::ActionForKey(row.key, row.modifiers, row.focused), row.action)
         << "key " << row.key << ", modifiers " << row.modifiers << ", focus "
         << static_cast<int>(row.focused);
+  }
+}
+
+TEST(Keyboard, TheWindowsKeysComeBeforeThePageAndEveryTypedKeyIsFoundInTheOneList) {
+  constexpr int kShift = wxMOD_SHIFT, kCtrl = wxMOD_CONTROL, kAlt = wxMOD_ALT;
+  // Access keys with Alt, zoom and Tab act whatever the page does; Enter, Esc, Space and the
+  // arrows are the page's first; keys that mean nothing in the view are the page's.
+  const struct {
+    int key, modifiers;
+    bool first;
+  } orders[] = {
+      {'O', kAlt, true},
+      {'x', kAlt | kShift, true},
+      {WXK_TAB, 0, true},
+      {WXK_TAB, kShift, true},
+      {'=', kCtrl, true},
+      {WXK_NUMPAD0, kCtrl, true},
+      {'-', kCtrl | kShift, true},
+      {WXK_RETURN, 0, false},
+      {WXK_ESCAPE, 0, false},
+      {WXK_SPACE, 0, false},
+      {WXK_DOWN, 0, false},
+      {'O', 0, false},
+      {'=', 0, false},
+      {WXK_TAB, kCtrl, false},
+      {'S', kCtrl | kAlt, false},
+      {'K', kAlt, false},
+  };
+  for (const auto& row : orders) {
+    EXPECT_EQ(tavrin::ComesBeforeThePage(row.key, row.modifiers), row.first)
+        << "key " << row.key << ", modifiers " << row.modifiers;
+  }
+  // The platform's key values of the view's keys: letters in upper case, each Tab alike.
+  const unsigned typed[][2] = {
+      {GDK_KEY_o, 'O'},
+      {GDK_KEY_X, 'X'},
+      {GDK_KEY_ISO_Left_Tab, WXK_TAB},
+      {GDK_KEY_KP_Enter, WXK_NUMPAD_ENTER},
+      {GDK_KEY_underscore, '-'},
+      {GDK_KEY_KP_0, WXK_NUMPAD0},
+      {GDK_KEY_KP_Up, WXK_NUMPAD_UP},
+      {GDK_KEY_a, 0},
+      {GDK_KEY_F4, 0},
+      {0, 0},
+  };
+  for (const auto& [keyval, code] : typed) {
+    EXPECT_EQ(tavrin::KeyCodeOfKeyval(keyval), static_cast<int>(code)) << std::hex << keyval;
   }
 }
 
