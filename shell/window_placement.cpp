@@ -25,6 +25,8 @@ wxRect FrameOnScreen(wxTopLevelWindow& window) {
 // How many moves and sizes of the window a maximize waits for the window to reach its normal
 // placement; a window manager may never put it exactly there.
 constexpr int kPlacingEvents = 4;
+// How long a maximize waits at most once the window is shown.
+constexpr int kPlacingMilliseconds = 1500;
 
 }  // namespace
 
@@ -53,6 +55,10 @@ WindowPlacement::WindowPlacement(wxTopLevelWindow& window, const ControlBounds& 
   // Both after wxWidgets' own handlers, which bring its sizes up to date.
   g_signal_connect(Widget(window_), "configure-event", G_CALLBACK(configured), this);
   g_signal_connect(Widget(window_), "property-notify-event", G_CALLBACK(frame), this);
+  giveUp_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) {
+    placingEvents_ = 0;
+    MaximizeWhenPlaced();
+  });
 }
 
 WindowPlacement::~WindowPlacement() {
@@ -95,7 +101,10 @@ void WindowPlacement::MaximizeWhenPlaced() {
   if (!maximizeWhenPlaced_ || !tracking_) return;
   if (FrameOnScreen(window_) == normal_ || --placingEvents_ < 0) {
     maximizeWhenPlaced_ = false;
+    giveUp_.Stop();
     window_.Maximize(true);
+  } else if (!giveUp_.IsRunning()) {
+    giveUp_.StartOnce(kPlacingMilliseconds);
   }
 }
 

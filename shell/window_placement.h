@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include <wx/gdicmn.h>
+#include <wx/timer.h>
 
 #include "shell/controls.h"
 #include "shell/settings.h"
@@ -55,7 +56,7 @@ class WindowPlacement : public SettingsWindow {
  private:
   void Set(int wxRect::*field, int32_t value);
   // Maximizes the window once tracking, when a maximize waits and the window stands at its normal
-  // placement, or after a few moves and sizes that never bring it there.
+  // placement, or after a few moves and sizes that never bring it there, or after a while.
   void MaximizeWhenPlaced();
   const wxRect& Open() const { return layout_[static_cast<std::size_t>(Control::kOpen)]; }
 
@@ -67,6 +68,8 @@ class WindowPlacement : public SettingsWindow {
   // Whether a maximize waits for the window to be placed, and for how many more moves and sizes.
   bool maximizeWhenPlaced_ = false;
   int placingEvents_ = 0;
+  // Ends the wait where the window manager puts the window elsewhere and then sends no more events.
+  wxTimer giveUp_;
 };
 
 }  // namespace tavrin
