@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string_view>
+#include <vector>
 
 namespace tavrin {
 
@@ -22,5 +23,14 @@ Utf8Sequence Utf8SequenceAt(std::string_view bytes, std::size_t at);
 
 // True when `bytes` is strict UTF-8: every sequence in it valid to the end.
 bool IsValidUtf8(std::string_view bytes);
+
+// One implementation of IsValidUtf8, which chooses between them by length and processor.
+struct Utf8Validator {
+  const char* name;
+  bool (*check)(std::string_view bytes);
+  bool runsHere;  // false where this processor lacks the instructions it needs
+};
+// Every implementation of this build, so that each can be tested whatever the processor.
+std::vector<Utf8Validator> Utf8Validators();
 
 }  // namespace tavrin

@@ -21,6 +21,10 @@ namespace {
 constexpr char kTemporarySuffix[] = ".tmp";
 constexpr time_t kStaleSeconds = 10;
 
+int SystemOpen(const char* path, int flags, mode_t mode) {
+  return ::open(path, flags, mode);
+}
+
 class FileHandle {
  public:
   explicit FileHandle(int fd = -1) : fd_(fd) {}
@@ -36,7 +40,7 @@ class FileHandle {
   // Closes the file; false when the close reported an error (a write may then be lost).
   bool Close() {
     if (fd_ < 0) return true;
-    int rc = ::close(fd_);
+    int rc = SystemCalls().close(fd_);
     fd_ = -1;
     return rc == 0;
   }
@@ -68,7 +72,7 @@ ReadResult ReadWhole(const std::string& path, std::string& text, struct stat* in
 
 bool WriteAllAt(int fd, std::string_view data, off_t offset) {
   while (!data.empty()) {
-    ssize_t n = ::pwrite(fd, data.data(), data.size(), offset);
+    ssize_t n = SystemCalls().pwrite(fd, data.data(), data.size(), offset);
     if (n < 0) {
       if (errno == EINTR) continue;
       return false;
@@ -97,9 +101,9 @@ bool MakeDirectories(const std::string& dir) {
 }
 
 void SyncDirectory(const std::string& dir) {
-  FileHandle handle(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  FileHandle handle(SystemCalls().open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0));
   // The rename is done either way; this only makes it durable sooner.
-  if (handle.Valid()) ::fsync(handle.Get());
+  if (handle.Valid()) SystemCalls().fsync(handle.Get());
 }
 
 // A temporary file is ".<name>.<writer's pid>.<n>.tmp" beside the file <name>.
@@ -158,7 +162,7 @@ bool ReplaceAtomically(const std::string& target, std::string_view content,
   FileHandle file;
   for (int attempt = 0; attempt < 100 && !file.Valid(); ++attempt) {
     temp = dir + "/" + TemporaryName(BaseNameOf(target), ::getpid(), counter++);
-    file.Reset(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    file.Reset(SystemCalls().open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
     if (!file.Valid() && errno != EEXIST) return false;
   }
   if (!file.Valid()) return false;
@@ -170,9 +174,9 @@ bool ReplaceAtomically(const std::string& target, std::string_view content,
     }
     ok = ::fchmod(file.Get(), oldInfo->st_mode & 07777) == 0;
   }
-  ok = ok && WriteAllAt(file.Get(), content, 0) && ::fsync(file.Get()) == 0;
+  ok = ok && WriteAllAt(file.Get(), content, 0) && SystemCalls().fsync(file.Get()) == 0;
   ok = file.Close() && ok;
-  ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
+  ok = ok && SystemCalls().rename(temp.c_str(), target.c_str()) == 0;
   if (!ok) {
     ::unlink(temp.c_str());
     return false;
@@ -198,10 +202,10 @@ bool RewriteInPlace(int fd, std::string_view oldContent, std::string_view conten
   if (!ok) {
     if (WriteAllAt(fd, oldContent, 0))
       (void)!::ftruncate(fd, static_cast<off_t>(oldContent.size()));
-    ::fsync(fd);
+    SystemCalls().fsync(fd);
     return false;
   }
-  return ::fsync(fd) == 0;
+  return SystemCalls().fsync(fd) == 0;
 }
 
 // The target of a symbolic link, so that a linked settings file stays linked.
@@ -217,6 +221,11 @@ std::string ResolveLink(const std::string& path) {
 
 }  // namespace
 
+DurableFileCalls& SystemCalls() {
+  static DurableFileCalls calls{SystemOpen, ::pwrite, ::fsync, ::close, ::rename};
+  return calls;
+}
+
 ReadResult ReadWholeFile(const std::string& path, std::string& bytes) {
   return ReadWhole(path, bytes, nullptr);
 }
@@ -231,7 +240,7 @@ bool ReplaceFileDurably(const std::string& path, const FileEdit& edit) {
   FileHandle inPlace;
   if (exists) {
     // A file that we may not write stays as it is, even where its folder would allow a rename.
-    inPlace.Reset(::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK));
+    inPlace.Reset(SystemCalls().open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK, 0));
     if (!inPlace.Valid()) return false;
   } else if (!MakeDirectories(DirectoryOf(target))) {
     return false;

@@ -3,6 +3,9 @@
 // folder allows no new file, a rewrite in place that puts the old bytes back when it fails.
 #pragma once
 
+#include <sys/types.h>
+
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
@@ -37,5 +40,17 @@ std::string FullPath(const std::string& path);
 
 // The last component of `path` (all of it when it holds no "/").
 std::string BaseNameOf(const std::string& path);
+
+// The system calls by which a replacement reaches the disk. Tests put recorders in their place to
+// see the order of the steps, which no real power cut is needed to check.
+struct DurableFileCalls {
+  int (*open)(const char* path, int flags, mode_t mode);
+  ssize_t (*pwrite)(int fd, const void* data, std::size_t size, off_t offset);
+  int (*fsync)(int fd);
+  int (*close)(int fd);
+  int (*rename)(const char* from, const char* to);
+};
+// The calls in use now; at first the system's own.
+DurableFileCalls& SystemCalls();
 
 }  // namespace tavrin

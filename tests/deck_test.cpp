@@ -254,6 +254,78 @@ TEST_F(DeckTest, StrictUtf8Validity) {
   }
 }
 
+// The reference: each sequence decoded to its code point, and the code point judged.
+bool ReferenceUtf8(std::string_view s) {
+  static constexpr char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+  for (std::size_t i = 0; i < s.size();) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    const std::size_t len = c < 0x80       ? 1
+                            : c >> 5 == 6  ? 2
+                            : c >> 4 == 14 ? 3
+                            : c >> 3 == 30 ? 4
+                                           : 0;
+    if (len == 0 || len > s.size() - i) return false;
+    char32_t code = len == 1 ? c : c & (0x7F >> len);
+    for (std::size_t k = 1; k < len; ++k) {
+      const auto b = static_cast<unsigned char>(s[i + k]);
+      if ((b & 0xC0) != 0x80) return false;
+      code = code << 6 | (b & 0x3F);
+    }
+    if (code < kLeast[len] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+    i += len;
+  }
+  return true;
+}
+
+TEST(Utf8Test, EveryValidatorAgreesWithTheReference) {
+  // clang-format off
+  const std::vector<std::string> valid = {
+      "\x7F", "\xC2\x80", "\xDF\xBF", "\xE0\xA0\x80", "\xE3\x81\x82", "\xED\x9F\xBF",
+      "\xEE\x80\x80", "\xEF\xBF\xBF", "\xF0\x90\x80\x80", "\xF3\xBF\xBF\xBF", "\xF4\x8F\xBF\xBF"};
+  std::vector<std::string> sequences = {
+      // Overlong, surrogate, above U+10FFFF, bytes that begin nothing, cut off at the end.
+      "\xC0\x80", "\xC1\xBF", "\xE0\x80\x80", "\xE0\x9F\xBF", "\xF0\x80\x80\x80",
+      "\xF0\x8F\xBF\xBF", "\xED\xA0\x80", "\xED\xBF\xBF", "\xF4\x90\x80\x80", "\xF5\x80\x80\x80",
+      "\xF7\xBF\xBF\xBF", "\xF8\x88\x80\x80\x80", "\xFF", "\x80", "\xBF", "\xC3", "\xE3\x81",
+      "\xF0\x9F\x98"};
+  // clang-format on
+  // Each continuation byte of each valid sequence just below and just above its range.
+  for (const std::string& v : valid) {
+    sequences.push_back(v);
+    for (std::size_t k = 1; k < v.size(); ++k) {
+      for (char out : {'\x7F', '\xC0', '\xFF'}) {
+        std::string bad = v;
+        bad[k] = out;
+        sequences.push_back(bad);
+      }
+    }
+  }
+  // Each alone, and at every offset around the 32-byte blocks of the wide paths.
+  std::vector<std::string> texts;
+  for (const std::string& sequence : sequences) {
+    texts.push_back(sequence);
+    for (std::size_t before : {0, 1, 29, 30, 31, 32, 33, 60, 63}) {
+      texts.push_back(std::string(before, 'a') + sequence + std::string(64 - before, 'b'));
+      texts.push_back(std::string(before + 64, 'a') + sequence);
+    }
+  }
+  std::string notRun;
+  for (const Utf8Validator& validator : Utf8Validators()) {
+    if (!validator.runsHere) {
+      notRun += std::string(" ") + validator.name;
+      continue;
+    }
+    for (const std::string& text : texts) {
+      EXPECT_EQ(validator.check(text), ReferenceUtf8(text))
+          << validator.name << " " << ::testing::PrintToString(text);
+    }
+  }
+  for (const std::string& text : texts) {
+    EXPECT_EQ(IsValidUtf8(text), ReferenceUtf8(text)) << ::testing::PrintToString(text);
+  }
+  if (!notRun.empty()) GTEST_SKIP() << "this processor cannot run these checks:" << notRun;
+}
+
 TEST(Utf8Test, SequenceIsWholeOrTheStartThatBreaksOff) {
   struct Case {
     std::string bytes;

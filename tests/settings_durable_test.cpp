@@ -1,5 +1,6 @@
 // The durable writes of the settings file: links, refused writes, and a writer killed at any
 // moment.
+#include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -14,6 +15,7 @@
 #include <filesystem>
 #include <functional>
 #include <iostream>
+#include <map>
 #include <random>
 #include <set>
 #include <sstream>
@@ -24,6 +26,7 @@
 #include "engine/error.h"
 #include "settings_test_support.h"
 #include "settings_writer.h"
+#include "shell/durable_file.h"
 #include "shell/settings.h"
 
 namespace tavrin {
@@ -69,6 +72,73 @@ TEST_F(SettingsTest, NextSaveRemovesOnlyStaleTemporaryFilesOfItsOwn) {
   for (std::size_t i = 1; i < files.size(); ++i) expected.push_back(files[i].first);
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(FolderEntries(dir_), expected);
+}
+
+// ---- The order of the steps -------------------------------------------------------------------
+
+// The steps that reach the system, each with the file it acts on: the settings file ("file"), the
+// new file beside it ("new") or their folder. Kept where the recorders below, plain functions, see
+// them.
+std::vector<std::string> g_steps;
+std::map<int, std::string> g_names;
+bool g_refuseNewFile = false;
+
+void Record(const std::string& step, int fd) {
+  if (const auto it = g_names.find(fd); it != g_names.end())
+    g_steps.push_back(step + " " + it->second);
+}
+
+TEST_F(SettingsTest, NewBytesAreOnTheDiskBeforeTheRenameAndTheRenameBeforeTheEnd) {
+  const struct {
+    bool refuseNewFile;
+    std::vector<std::string> steps;
+  } rows[] = {
+      {false,
+       {"open file", "open new", "write new", "sync new", "close new", "rename", "open folder",
+        "sync folder", "close folder", "close file"}},
+      // A folder that takes no new file: the file is rewritten in place, and synced before closing.
+      {true, {"open file", "write file", "sync file", "close file"}},
+  };
+  const DurableFileCalls system = SystemCalls();
+  SystemCalls() = {[](const char* path, int flags, mode_t mode) {
+                     const std::string name = (flags & O_DIRECTORY) != 0            ? "folder"
+                                              : std::string(path).ends_with(".tmp") ? "new"
+                                                                                    : "file";
+                     if (name == "new" && g_refuseNewFile) {
+                       errno = EACCES;
+                       return -1;
+                     }
+                     const int fd = ::open(path, flags, mode);
+                     if (fd >= 0) g_names[fd] = name;
+                     if (fd >= 0) g_steps.push_back("open " + name);
+                     return fd;
+                   },
+                   [](int fd, const void* data, std::size_t size, off_t offset) {
+                     Record("write", fd);
+                     return ::pwrite(fd, data, size, offset);
+                   },
+                   [](int fd) {
+                     Record("sync", fd);
+                     return ::fsync(fd);
+                   },
+                   [](int fd) {
+                     Record("close", fd);
+                     g_names.erase(fd);
+                     return ::close(fd);
+                   },
+                   [](const char* from, const char* to) {
+                     g_steps.push_back("rename");
+                     return ::rename(from, to);
+                   }};
+  for (const auto& row : rows) {
+    WriteFile(path_, "[Main]\nTop=1\n");
+    g_steps.clear();
+    g_refuseNewFile = row.refuseNewFile;
+    SettingsFile(path_).WriteNumber("Main", "Top", 22);
+    EXPECT_EQ(g_steps, row.steps) << "refused: " << row.refuseNewFile;
+    EXPECT_EQ(ReadFile(path_), "[Main]\nTop=22\n");
+  }
+  SystemCalls() = system;
 }
 
 // ---- Writes that cannot be done --------------------------------------------------------------

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/error.h"
@@ -189,7 +190,7 @@ TEST_F(SettingsTest, FilesWrittenOnWindowsReadAsThere) {
   struct Case {
     std::string file, key, expected;
   };
-  const std::vector<Case> cases = {
+  std::vector<Case> cases = {
       {"[Main]\nWidth=702 \n", "Width", "702"},
       {"[Main]\nWidth = \"702\" \n", "Width", "702"},
       {"[Main]\nFileName = /home/me/decks/words.txt\n", "FileName", "/home/me/decks/words.txt"},
@@ -213,6 +214,25 @@ TEST_F(SettingsTest, FilesWrittenOnWindowsReadAsThere) {
       {Utf16(u"[Main]\nFileName=\"" + std::u16string(2046, u'a') + u"\u00E9\"", true), "FileName",
        std::string(2046, 'a')},
   };
+  // Each width of character at each place around the cut: a UTF-16 file loses a character that
+  // the cut would split, a file of bytes is cut at the byte.
+  const std::pair<std::u16string, std::string> characters[] = {{u"a", "a"},
+                                                               {u"\u00E9", "\xC3\xA9"},
+                                                               {u"\u65E5", "\xE6\x97\xA5"},
+                                                               {u"\U0001F600", "\xF0\x9F\x98\x80"}};
+  for (const auto& [wide, utf8] : characters) {
+    for (std::size_t before = 2047 - utf8.size(); before <= 2047; ++before) {
+      const std::string value = std::string(before, 'x') + utf8 + "yy";
+      const bool whole = before + utf8.size() <= 2047;
+      for (bool little : {true, false}) {
+        cases.push_back(
+            {Utf16(u"[Main]\r\nFileName=" + std::u16string(before, u'x') + wide + u"yy\r\n",
+                   little),
+             "FileName", whole ? value.substr(0, 2047) : std::string(before, 'x')});
+      }
+      cases.push_back({"[Main]\nFileName=" + value + "\n", "FileName", value.substr(0, 2047)});
+    }
+  }
   for (const Case& c : cases) {
     WriteFile(path_, c.file);
     EXPECT_EQ(SettingsFile(path_).ReadText("Main", c.key, "-"), c.expected) << c.file;

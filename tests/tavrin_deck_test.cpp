@@ -5,8 +5,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -395,12 +398,28 @@ TEST_F(DeckTool, CheckNamesTheLinesThatDecideTheCodePage) {
   EXPECT_NE(latin1.out.find("not valid UTF-8, so the deck is read as code page 932; without these "
                             "lines it would be read as UTF-8 (1 line):\n    line 5\n"),
             std::string::npos);
+  // Lines of UTF-8 text, lines that are not UTF-8: only fewer of the second are taken for slips.
+  for (const auto& [utf8Lines, otherLines] : {std::pair{2, 1}, {1, 1}, {2, 2}, {3, 2}, {0, 1}}) {
+    std::string deck = "|\n\nT\n";
+    for (int i = 0; i < utf8Lines; ++i) deck += "K\xC3\xA4se|cheese\n";
+    for (int i = 0; i < otherLines; ++i) deck += "Caf\xE9|coffee\n";
+    const Result r = Run({"check", Deck("mixed.txt", deck)});
+    EXPECT_EQ(r.out.find("it would be read as UTF-8") != std::string::npos, otherLines < utf8Lines)
+        << utf8Lines << " " << otherLines << "\n"
+        << r.out;
+  }
   // A lone lead byte and a code without a character do not convert; a deck meant as 932 is not
-  // said to be UTF-8.
-  const Result cp932 =
-      Run({"check", Deck("cp932.txt", "|\n\nT\na\x81 b\n\x83|\n\x85\x40\n"), "--codepage=932"});
+  // said to be UTF-8. A line longer than the converter's buffer converts all the same.
+  std::string longLine;
+  for (int i = 0; i < 700; ++i) longLine += "\x93\xFA\x96\x7B";  // 日本
+  const Result cp932 = Run({"check",
+                            Deck("cp932.txt", "|\n\n" + longLine + "\na\x81 b\n\x83|\n\x85\x40\n" +
+                                                  longLine + "|" + longLine + "\n"),
+                            "--codepage=932"});
   EXPECT_EQ(cp932.status, 0);
-  EXPECT_TRUE(cp932.out.ends_with("valid code page 932 (2 lines):\n    line 4\n    line 6\n"));
+  EXPECT_TRUE(cp932.out.ends_with("valid code page 932 (2 lines):\n    line 4\n    line 6\n"))
+      << cp932.out.substr(cp932.out.size() - std::min<std::size_t>(cp932.out.size(), 300));
+  EXPECT_NE(cp932.out.find("\nTitle: \"" + Cp932ToUtf8(longLine) + "\"\n"), std::string::npos);
   EXPECT_EQ(Run({"check", kVocabularyCp932}).out.find("Warnings"), std::string::npos);
 }
 
@@ -417,6 +436,37 @@ TEST_F(DeckTool, CheckWarnsOfTextThePageHides) {
       r.out.ends_with("text that the page takes for an unknown HTML tag and hides; write "
                       "&lt; for < (3 card lines):\n    line 4: <Aalmolch>\n"
                       "    line 5: <Zahl>\n    line 6: <Wort>\n"));
+}
+
+TEST_F(DeckTool, CheckQuotesEveryCharacterOfItsTexts) {
+  // Every character that a line can hold, and a byte that is no character: escaped in the text
+  // report, as they are in the JSON one, where the byte becomes U+FFFD.
+  std::string title, shown;
+  for (int c = 1; c < 0x80; ++c) {
+    if (c == '\n' || c == '\r' || c == '#') continue;
+    title += static_cast<char>(c);
+    if (c == '"' || c == '\\') {
+      shown += "\\" + std::string(1, static_cast<char>(c));
+    } else if (c == '\t') {
+      shown += "\\t";
+    } else if (c < 0x20 || c == 0x7F) {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "\\x%02X", c);
+      shown += hex;
+    } else {
+      shown += static_cast<char>(c);
+    }
+  }
+  const std::string deck =
+      Deck("quotes.txt", "|\nCommentIntroducer=#\n" + title + "\xFF\xE6\x97\xA5#a\"b\n");
+  const Result text = Run({"check", deck, "--codepage", "65001"});
+  EXPECT_NE(text.out.find("\nTitle: \"" + shown + "\\xFF\xE6\x97\xA5\"\n  $1 = \"a\\\"b\"\n"),
+            std::string::npos)
+      << text.out;
+  const auto json =
+      nlohmann::json::parse(Run({"check", deck, "--codepage", "65001", "--format=json"}).out);
+  EXPECT_EQ(json["title"], nlohmann::json({{"text", title + "\xEF\xBF\xBD\xE6\x97\xA5"},
+                                           {"parameters", {"a\"b"}}}));
 }
 
 TEST_F(DeckTool, CheckAsJson) {

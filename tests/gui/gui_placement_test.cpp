@@ -85,8 +85,33 @@ TEST_F(PlacementTest, ASavedPlacementBeyondTheScreenIsShownAndWrittenBackOnIt) {
   EXPECT_EQ(SavedPlacement(), Describe(fitted));
 }
 
+TEST_F(PlacementTest, AMaximizeStillWaitingForThePlacementAtCloseIsSavedAsMaximized) {
+  gui::WriteFile(gui::SettingsPath(),
+                 "[Main]\nMaximized=1\nTop=80\nLeft=100\nWidth=702\nHeight=525\n");
+  // Closed before its first activation, while the maximize waits for the window to be placed.
+  form_ = StartMainWindow();
+  ASSERT_TRUE(form_);
+  EXPECT_FALSE(form_->IsMaximized());
+  Close();
+  EXPECT_EQ(Section(gui::ReadFile(gui::SettingsPath()), "Maximized"), "1");
+  EXPECT_EQ(SavedPlacement(), "100 80 702 525");
+}
+
+TEST_F(PlacementTest, AMaximizeGivesUpWaitingForAPlacementThatTheWindowManagerMoves) {
+  gui::WriteFile(gui::SettingsPath(),
+                 "[Main]\nMaximized=1\nTop=80\nLeft=-3000\nWidth=702\nHeight=525\n");
+  Start();
+  EXPECT_TRUE(PumpUntil([&] { return form_->IsMaximized() && form_->GetSize().x > 1000; }))
+      << "placed at " << Describe(FrameOnScreen(*form_));
+  Close();
+  EXPECT_EQ(Section(gui::ReadFile(gui::SettingsPath()), "Maximized"), "1");
+}
+
 TEST_F(WindowTest, ARelativeFileNameOfAnOlderRunOpensAndPrefillsTheDialogWithItsFullName) {
-  tavrin::testing_support::ScratchFolder scratch;
+  // The Open dialog that Alt+O makes reads the working folder in the background, and the toolkit
+  // answers a folder gone meanwhile with a modal error box of its own, which no one closes: the
+  // folder lasts as long as the process.
+  static const tavrin::testing_support::ScratchFolder scratch;
   const std::string deck =
       gui::WriteFile(scratch / "animals.txt", gui::ReadFile(gui::DataFile("gui-animals.txt")));
   gui::WriteFile(gui::SettingsPath(), "[Main]\nFileName=animals.txt\n");

@@ -2,6 +2,11 @@
 #include <gdk/gdkkeysyms.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
 #include <wx/defs.h>
 
 #include "shell/controls.h"
@@ -27,80 +32,107 @@ using tavrin::kZoomOut;
 using tavrin::kZoomReset;
 using tavrin::Press;
 
+// Every key of the README's keys table, each with every focus: the view, nothing, each button.
 TEST(Keyboard, EachKeyActsAsTheTableSays) {
   constexpr int kShift = wxMOD_SHIFT, kCtrl = wxMOD_CONTROL, kAlt = wxMOD_ALT;
+  // Stands for a press of whichever button has the focus.
+  const KeyAction kFocused = Press(Control::kNone);
+  // Stands for the action with the focus on the view.
+  static constexpr KeyAction kAsOnView = Press(Control::kView);
   struct Row {
     int key, modifiers;
-    Control focused;
-    KeyAction action;
+    KeyAction offButton, onButton;  // with the focus on the view or nothing; on a button
+    KeyAction onNoFocus = kAsOnView;  // with no control focused, where it differs from the view
   };
-  const Row rows[] = {
+  std::vector<Row> rows = {
       // Enter presses the focused button, else the default button; not with a modifier.
-      {WXK_RETURN, 0, Control::kShuffle, Press(Control::kShuffle)},
-      {WXK_RETURN, 0, Control::kView, Press(Control::kOk)},
-      {WXK_NUMPAD_ENTER, 0, Control::kNone, Press(Control::kOk)},
-      {WXK_RETURN, kShift, Control::kBack, kNothing},
-      {WXK_RETURN, kCtrl, Control::kView, kNothing},
-      {WXK_NUMPAD_ENTER, kAlt, Control::kOpen, kNothing},
+      {WXK_RETURN, 0, Press(Control::kOk), kFocused},
+      {WXK_NUMPAD_ENTER, 0, Press(Control::kOk), kFocused},
+      {WXK_RETURN, kShift, kNothing, kNothing},
+      {WXK_RETURN, kCtrl, kNothing, kNothing},
+      {WXK_NUMPAD_ENTER, kAlt, kNothing, kNothing},
       // Esc presses Back wherever the focus is, without a modifier.
-      {WXK_ESCAPE, 0, Control::kView, Press(Control::kBack)},
-      {WXK_ESCAPE, 0, Control::kQuit, Press(Control::kBack)},
-      {WXK_ESCAPE, kShift, Control::kOk, kNothing},
+      {WXK_ESCAPE, 0, Press(Control::kBack), Press(Control::kBack)},
+      {WXK_ESCAPE, kShift, kNothing, kNothing},
       // Space presses the focused button only; Shift does not stop it.
-      {WXK_SPACE, 0, Control::kQuit, Press(Control::kQuit)},
-      {WXK_SPACE, kShift, Control::kOpen, Press(Control::kOpen)},
-      {WXK_SPACE, 0, Control::kView, kNothing},
-      {WXK_SPACE, 0, Control::kNone, kNothing},
-      {WXK_SPACE, kAlt, Control::kOk, kNothing},
+      {WXK_SPACE, 0, kNothing, kFocused},
+      {WXK_SPACE, kShift, kNothing, kFocused},
+      {WXK_SPACE, kAlt, kNothing, kNothing},
+      {WXK_SPACE, kCtrl, kNothing, kNothing},
       // Tab and Shift+Tab, not with Ctrl or Alt.
-      {WXK_TAB, 0, Control::kView, kNext},
-      {WXK_TAB, kShift, Control::kOk, kPrevious},
-      {WXK_TAB, kCtrl, Control::kOk, kNothing},
-      {WXK_TAB, kAlt | kShift, Control::kView, kNothing},
-      // Arrows, with Shift or Ctrl too, but not Alt.
-      {WXK_RIGHT, 0, Control::kOk, kNext},
-      {WXK_NUMPAD_DOWN, kShift, Control::kView, kNext},
-      {WXK_UP, kCtrl, Control::kBack, kPrevious},
-      {WXK_NUMPAD_LEFT, 0, Control::kNone, kPrevious},
-      {WXK_DOWN, kAlt, Control::kOk, kNothing},
-      // Access keys: with Alt anywhere, alone on a button, never with Ctrl; either case.
-      {'O', kAlt, Control::kView, Press(Control::kOpen)},
-      {'s', kAlt | kShift, Control::kNone, Press(Control::kShuffle)},
-      {'z', 0, Control::kOk, Press(Control::kBack)},
-      {'X', kShift, Control::kShuffle, Press(Control::kQuit)},
-      {'Z', 0, Control::kView, kNothing},
-      {'x', 0, Control::kNone, kNothing},
-      {'O', kCtrl | kAlt, Control::kView, kNothing},
-      {'S', kCtrl, Control::kOk, kNothing},
+      {WXK_TAB, 0, kNext, kNext},
+      {WXK_TAB, kShift, kPrevious, kPrevious},
+      {WXK_TAB, kCtrl, kNothing, kNothing},
+      {WXK_TAB, kAlt | kShift, kNothing, kNothing},
       // Zoom: Ctrl with plus, equals, minus, 0 or their keypad keys, Shift or not, anywhere.
-      {'+', kCtrl | kShift, Control::kView, kZoomIn},
-      {WXK_NUMPAD_ADD, kCtrl, Control::kNone, kZoomIn},
-      {'-', kCtrl, Control::kQuit, kZoomOut},
-      {WXK_NUMPAD_SUBTRACT, kCtrl | kShift, Control::kView, kZoomOut},
-      {WXK_NUMPAD0, kCtrl, Control::kOk, kZoomReset},
-      {'=', 0, Control::kView, kNothing},
-      {'0', kCtrl | kAlt, Control::kView, kNothing},
-      // Page keys scroll from wherever the focus is but the view, which scrolls by itself.
-      {WXK_PAGEDOWN, 0, Control::kOk, kPageDown},
-      {WXK_NUMPAD_PAGEUP, 0, Control::kNone, kPageUp},
-      {WXK_HOME, 0, Control::kQuit, kPageTop},
-      {WXK_NUMPAD_END, 0, Control::kOpen, kPageEnd},
-      {WXK_PAGEDOWN, 0, Control::kView, kNothing},
-      {WXK_END, kCtrl, Control::kOk, kNothing},
+      {'+', kCtrl, kZoomIn, kZoomIn},
+      {'+', kCtrl | kShift, kZoomIn, kZoomIn},
+      {'=', kCtrl, kZoomIn, kZoomIn},
+      {WXK_ADD, kCtrl, kZoomIn, kZoomIn},
+      {WXK_NUMPAD_ADD, kCtrl, kZoomIn, kZoomIn},
+      {'-', kCtrl, kZoomOut, kZoomOut},
+      {WXK_SUBTRACT, kCtrl, kZoomOut, kZoomOut},
+      {WXK_NUMPAD_SUBTRACT, kCtrl | kShift, kZoomOut, kZoomOut},
+      {'0', kCtrl, kZoomReset, kZoomReset},
+      {WXK_NUMPAD0, kCtrl, kZoomReset, kZoomReset},
+      {'=', 0, kNothing, kNothing},
+      {'0', 0, kNothing, kNothing},
+      {'0', kCtrl | kAlt, kNothing, kNothing},
       // Replay as an access key: Alt+P anywhere, P alone on a button.
-      {'P', kAlt, Control::kView, kReplay},
-      {'p', 0, Control::kBack, kReplay},
-      {'P', 0, Control::kView, kNothing},
-      {'P', kCtrl | kAlt, Control::kOk, kNothing},
+      {'P', kAlt, kReplay, kReplay},
+      {'p', kAlt | kShift, kReplay, kReplay},
+      {'p', 0, kNothing, kReplay},
+      {'P', kShift, kNothing, kReplay},
+      {'P', kCtrl, kNothing, kNothing},
+      {'P', kCtrl | kAlt, kNothing, kNothing},
       // OK has no access key; other keys mean nothing.
-      {'K', kAlt, Control::kView, kNothing},
-      {'A', 0, Control::kOk, kNothing},
-      {WXK_F4, kAlt, Control::kView, kNothing},
+      {'K', kAlt, kNothing, kNothing},
+      {'A', 0, kNothing, kNothing},
+      {WXK_F4, kAlt, kNothing, kNothing},
   };
+  // Arrows, with Shift or Ctrl too, but not Alt.
+  const std::pair<int, KeyAction> arrows[] = {
+      {WXK_RIGHT, kNext},           {WXK_DOWN, kNext},         {WXK_NUMPAD_RIGHT, kNext},
+      {WXK_NUMPAD_DOWN, kNext},     {WXK_LEFT, kPrevious},     {WXK_UP, kPrevious},
+      {WXK_NUMPAD_LEFT, kPrevious}, {WXK_NUMPAD_UP, kPrevious}};
+  for (const auto& [key, action] : arrows) {
+    for (int modifiers : {0, kShift, kCtrl}) rows.push_back({key, modifiers, action, action});
+    rows.push_back({key, kAlt, kNothing, kNothing});
+  }
+  // Access keys, in either case: with Alt anywhere, alone on a button, never with Ctrl.
+  const std::pair<int, Control> accessKeys[] = {{'O', Control::kOpen},
+                                                {'S', Control::kShuffle},
+                                                {'Z', Control::kBack},
+                                                {'X', Control::kQuit}};
+  for (const auto& [upper, button] : accessKeys) {
+    for (int key : {upper, upper - 'A' + 'a'}) {
+      rows.push_back({key, kAlt, Press(button), Press(button)});
+      rows.push_back({key, kAlt | kShift, Press(button), Press(button)});
+      rows.push_back({key, 0, kNothing, Press(button)});
+      rows.push_back({key, kShift, kNothing, Press(button)});
+      rows.push_back({key, kCtrl, kNothing, kNothing});
+      rows.push_back({key, kCtrl | kAlt, kNothing, kNothing});
+    }
+  }
+  // Page keys, alone, scroll from anywhere but the view, which scrolls by itself.
+  const std::pair<int, KeyAction> pageKeys[] = {
+      {WXK_PAGEUP, kPageUp}, {WXK_NUMPAD_PAGEUP, kPageUp}, {WXK_PAGEDOWN, kPageDown},
+      {WXK_NUMPAD_PAGEDOWN, kPageDown}, {WXK_HOME, kPageTop}, {WXK_NUMPAD_HOME, kPageTop},
+      {WXK_END, kPageEnd}, {WXK_NUMPAD_END, kPageEnd}};
+  for (const auto& [key, action] : pageKeys) {
+    rows.push_back({key, 0, kNothing, action, action});
+    for (int modifiers : {kShift, kCtrl, kAlt}) rows.push_back({key, modifiers, kNothing, kNothing});
+  }
   for (const Row& row : rows) {
-    EXPECT_EQ(tavrin::ActionForKey(row.key, row.modifiers, row.focused), row.action)
-        << "key " << row.key << ", modifiers " << row.modifiers << ", focus "
-        << static_cast<int>(row.focused);
+    for (int f = 0; f <= static_cast<int>(Control::kNone); ++f) {
+      const auto focused = static_cast<Control>(f);
+      const bool onButton = focused != Control::kView && focused != Control::kNone;
+      KeyAction expected = onButton ? row.onButton : row.offButton;
+      if (focused == Control::kNone && !(row.onNoFocus == kAsOnView)) expected = row.onNoFocus;
+      if (expected == kFocused) expected = Press(focused);
+      EXPECT_EQ(tavrin::ActionForKey(row.key, row.modifiers, focused), expected)
+          << "key " << row.key << ", modifiers " << row.modifiers << ", focus " << f;
+    }
   }
 }
 
@@ -152,15 +184,39 @@ TEST(Keyboard, TheWindowsKeysComeBeforeThePageAndEveryTypedKeyIsFoundInTheOneLis
 }
 
 TEST(Zoom, StepsThroughTheLevelsStopsAtTheEndsAndCountsWheelNotches) {
+  // Every level, one step at a time each way, and no further at the ends.
+  const std::vector<int32_t> levels{30,  50,  67,  80,  90,  100, 110,
+                                    120, 133, 150, 170, 200, 240, 300};
+  for (std::size_t i = 0; i < levels.size(); ++i) {
+    EXPECT_EQ(tavrin::ZoomAfter(levels[i], 1), levels[std::min(i + 1, levels.size() - 1)]);
+    EXPECT_EQ(tavrin::ZoomAfter(levels[i], -1), levels[i == 0 ? 0 : i - 1]);
+    EXPECT_EQ(tavrin::ZoomAfter(levels[i], 0), levels[i]);
+  }
   // From, steps, to; a level between two (from a hand-edited file) moves to the next one.
-  const int rows[][3] = {{100, 1, 110}, {100, -3, 67}, {67, -2, 30},  {240, 5, 300},
-                         {300, 1, 300}, {30, -1, 30},  {125, 1, 133}, {125, -1, 120}};
+  const int rows[][3] = {{100, 1, 110}, {100, -3, 67},  {67, -2, 30},  {240, 5, 300},
+                         {300, 1, 300}, {30, -1, 30},   {125, 1, 133}, {125, -1, 120},
+                         {30, 13, 300}, {300, -13, 30}, {30, 99, 300}};
   for (const auto& [from, steps, to] : rows) EXPECT_EQ(tavrin::ZoomAfter(from, steps), to) << from;
-  tavrin::WheelNotches wheel;
-  EXPECT_EQ(wheel.Add(-240, 120), -2);
-  EXPECT_EQ(wheel.Add(60, 120) + wheel.Add(59, 0), 0);  // a notch of 0 counts as 120
-  EXPECT_EQ(wheel.Add(1, 120), 1);
-  EXPECT_EQ(wheel.Add(100, 120) + wheel.Add(-100, 120), 0);  // a turn back drops the rest
+  // Wheel events, each a rotation, a notch and the notches it completes.
+  struct Turn {
+    int rotation, delta, notches;
+  };
+  const std::vector<std::vector<Turn>> turns = {
+      {{-240, 120, -2}, {120, 120, 1}},
+      {{60, 120, 0}, {59, 0, 0}, {1, 120, 1}},  // a notch of 0 counts as 120
+      {{100, 120, 0}, {-100, 120, 0}},
+      // A turn back drops the rest of the other direction, either way.
+      {{100, 120, 0}, {-60, 120, 0}, {-60, 120, -1}},
+      {{-100, 120, 0}, {60, 120, 0}, {60, 120, 1}},
+      {{40, 120, 0}, {40, 120, 0}, {40, 120, 1}, {-80, 120, 0}},
+  };
+  for (std::size_t t = 0; t < turns.size(); ++t) {
+    tavrin::WheelNotches wheel;
+    for (const Turn& turn : turns[t]) {
+      EXPECT_EQ(wheel.Add(turn.rotation, turn.delta), turn.notches)
+          << "row " << t << ", rotation " << turn.rotation;
+    }
+  }
 }
 
 TEST(Controls, TabOrderGoesRoundAndStartsFromTheViewWhenNothingHasTheFocus) {
@@ -224,7 +280,11 @@ TEST(Controls, TheFirstPlacementIsCutToTheWorkAreaAndCentredOnIt) {
       {wxSize(952, 656), wxRect(0, 0, 1280, 1024), wxRect(164, 184, 952, 656)},
       // A panel along the top and one along the left: centred on what is left of the screen.
       {wxSize(952, 656), wxRect(40, 30, 1240, 994), wxRect(184, 199, 952, 656)},
+      // Cut to a side that is shorter than the window's: the height, the width, or both.
       {wxSize(952, 656), wxRect(0, 24, 1024, 576), wxRect(36, 24, 952, 576)},
+      {wxSize(952, 656), wxRect(0, 0, 800, 1024), wxRect(0, 184, 800, 656)},
+      {wxSize(952, 656), wxRect(20, 10, 640, 480), wxRect(20, 10, 640, 480)},
+      {wxSize(952, 656), wxRect(0, 0, 952, 656), wxRect(0, 0, 952, 656)},
   };
   for (const auto& row : rows) {
     EXPECT_EQ(tavrin::CentredBounds(row.size, row.workArea), row.expected)
