@@ -42,9 +42,7 @@ class WaylandTest : public WindowTest {
   // `activated`.
   void StartWithDeck(const std::string& deck, const std::string& ini, bool activated = true) {
     WriteFile(SettingsPath(), "[Main]\n" + ini);
-    std::vector<const char*> argv{"tavrin", deck.c_str()};
-    tavrin::SetCommandLine(static_cast<int>(argv.size()), argv.data());
-    form_ = StartMainWindow();
+    form_ = StartWithArgument(deck);
     ASSERT_TRUE(form_);
     if (activated) ExpectPage(Model(deck).Page());
   }
