@@ -205,8 +205,7 @@ TextEncoding ReadLines(const std::string& fileName, TextList& list) {
     if (read == 0) {
       // Room for the lines of the whole file at the rate of the first piece, and some more:
       // growing a list of a million lines step by step faults in every step afresh.
-      const std::size_t ends =
-          std::max(CountByte(piece, '\n'), CountByte(piece, '\r'));
+      const std::size_t ends = std::max(CountByte(piece, '\n'), CountByte(piece, '\r'));
       ReserveFresh(spans, (ends + 1) * (size / piece.size() + 1) / 8 * 9 + 16);
       // A file that begins with a UTF-16 mark is read as UTF-8 converted from it, without the mark.
       encoding = EncodingOfStart(piece);

@@ -21,9 +21,9 @@
 #include "shell/html_view.h"
 #include "shell/native_view.h"
 #include "shell/open_deck.h"
-#include "shell/wayland_window.h"
 #include "shell/place_file.h"
 #include "shell/place_label.h"
+#include "shell/wayland_window.h"
 #include "shell/window_placement.h"
 
 using tavrin::Control;

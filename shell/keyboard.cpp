@@ -18,28 +18,22 @@ enum class Role {
   kTab,
   kForward,
   kBackward,
-  kZoomIn,
-  kZoomOut,
-  kZoomReset,
-  kPageUp,
-  kPageDown,
-  kPageTop,
-  kPageEnd,
-  kReplay,
-  kAccessKey
+  kZoom,       // with Ctrl, wherever the focus is
+  kScroll,     // alone, wherever the focus is but the view, which scrolls by itself
+  kAccessKey,  // with Alt anywhere, alone while a button has the focus
 };
 
 // Who meets a key first while the page has the focus.
 enum class Order { kPageFirst, kWindowFirst };
 
 // One key of the table: the wx code that names it, the GDK key values that type it (0 for none),
-// what it is for, the button whose access key it is, and its order.
+// what it is for, its order, and what it does where its role lets it act.
 struct TableKey {
   int code;
   std::array<unsigned, 3> keyvals;
   Role role;
   Order order;
-  Control button = Control::kNone;
+  KeyAction action = kNothing;
 };
 
 constexpr Order kPage = Order::kPageFirst;
@@ -61,29 +55,28 @@ constexpr TableKey kKeys[] = {
     {WXK_NUMPAD_LEFT, {GDK_KEY_KP_Left}, Role::kBackward, kPage},
     {WXK_NUMPAD_UP, {GDK_KEY_KP_Up}, Role::kBackward, kPage},
     // Zoom as browsers have it; Shift with minus types underscore.
-    {'+', {GDK_KEY_plus}, Role::kZoomIn, kWindow},
-    {'=', {GDK_KEY_equal}, Role::kZoomIn, kWindow},
-    {WXK_ADD, {}, Role::kZoomIn, kWindow},
-    {WXK_NUMPAD_ADD, {GDK_KEY_KP_Add}, Role::kZoomIn, kWindow},
-    {'-', {GDK_KEY_minus, GDK_KEY_underscore}, Role::kZoomOut, kWindow},
-    {WXK_SUBTRACT, {}, Role::kZoomOut, kWindow},
-    {WXK_NUMPAD_SUBTRACT, {GDK_KEY_KP_Subtract}, Role::kZoomOut, kWindow},
-    {'0', {GDK_KEY_0}, Role::kZoomReset, kWindow},
-    {WXK_NUMPAD0, {GDK_KEY_KP_0}, Role::kZoomReset, kWindow},
-    // The view scrolls by itself while it has the focus, so these act only from the buttons.
-    {WXK_PAGEUP, {GDK_KEY_Page_Up}, Role::kPageUp, kPage},
-    {WXK_NUMPAD_PAGEUP, {GDK_KEY_KP_Page_Up}, Role::kPageUp, kPage},
-    {WXK_PAGEDOWN, {GDK_KEY_Page_Down}, Role::kPageDown, kPage},
-    {WXK_NUMPAD_PAGEDOWN, {GDK_KEY_KP_Page_Down}, Role::kPageDown, kPage},
-    {WXK_HOME, {GDK_KEY_Home}, Role::kPageTop, kPage},
-    {WXK_NUMPAD_HOME, {GDK_KEY_KP_Home}, Role::kPageTop, kPage},
-    {WXK_END, {GDK_KEY_End}, Role::kPageEnd, kPage},
-    {WXK_NUMPAD_END, {GDK_KEY_KP_End}, Role::kPageEnd, kPage},
-    {'P', {GDK_KEY_p, GDK_KEY_P}, Role::kReplay, kWindow},
-    {'O', {GDK_KEY_o, GDK_KEY_O}, Role::kAccessKey, kWindow, Control::kOpen},
-    {'S', {GDK_KEY_s, GDK_KEY_S}, Role::kAccessKey, kWindow, Control::kShuffle},
-    {'Z', {GDK_KEY_z, GDK_KEY_Z}, Role::kAccessKey, kWindow, Control::kBack},
-    {'X', {GDK_KEY_x, GDK_KEY_X}, Role::kAccessKey, kWindow, Control::kQuit},
+    {'+', {GDK_KEY_plus}, Role::kZoom, kWindow, kZoomIn},
+    {'=', {GDK_KEY_equal}, Role::kZoom, kWindow, kZoomIn},
+    {WXK_ADD, {}, Role::kZoom, kWindow, kZoomIn},
+    {WXK_NUMPAD_ADD, {GDK_KEY_KP_Add}, Role::kZoom, kWindow, kZoomIn},
+    {'-', {GDK_KEY_minus, GDK_KEY_underscore}, Role::kZoom, kWindow, kZoomOut},
+    {WXK_SUBTRACT, {}, Role::kZoom, kWindow, kZoomOut},
+    {WXK_NUMPAD_SUBTRACT, {GDK_KEY_KP_Subtract}, Role::kZoom, kWindow, kZoomOut},
+    {'0', {GDK_KEY_0}, Role::kZoom, kWindow, kZoomReset},
+    {WXK_NUMPAD0, {GDK_KEY_KP_0}, Role::kZoom, kWindow, kZoomReset},
+    {WXK_PAGEUP, {GDK_KEY_Page_Up}, Role::kScroll, kPage, kPageUp},
+    {WXK_NUMPAD_PAGEUP, {GDK_KEY_KP_Page_Up}, Role::kScroll, kPage, kPageUp},
+    {WXK_PAGEDOWN, {GDK_KEY_Page_Down}, Role::kScroll, kPage, kPageDown},
+    {WXK_NUMPAD_PAGEDOWN, {GDK_KEY_KP_Page_Down}, Role::kScroll, kPage, kPageDown},
+    {WXK_HOME, {GDK_KEY_Home}, Role::kScroll, kPage, kPageTop},
+    {WXK_NUMPAD_HOME, {GDK_KEY_KP_Home}, Role::kScroll, kPage, kPageTop},
+    {WXK_END, {GDK_KEY_End}, Role::kScroll, kPage, kPageEnd},
+    {WXK_NUMPAD_END, {GDK_KEY_KP_End}, Role::kScroll, kPage, kPageEnd},
+    {'P', {GDK_KEY_p, GDK_KEY_P}, Role::kAccessKey, kWindow, kReplay},
+    {'O', {GDK_KEY_o, GDK_KEY_O}, Role::kAccessKey, kWindow, Press(Control::kOpen)},
+    {'S', {GDK_KEY_s, GDK_KEY_S}, Role::kAccessKey, kWindow, Press(Control::kShuffle)},
+    {'Z', {GDK_KEY_z, GDK_KEY_Z}, Role::kAccessKey, kWindow, Press(Control::kBack)},
+    {'X', {GDK_KEY_x, GDK_KEY_X}, Role::kAccessKey, kWindow, Press(Control::kQuit)},
 };
 
 // The table's row of `keyCode`, letters in either case; null for a key that is not in it.
@@ -93,19 +86,6 @@ const TableKey* Find(int keyCode) {
     if (key.code == keyCode) return &key;
   }
   return nullptr;
-}
-
-KeyAction PageAction(Role role) {
-  switch (role) {
-    case Role::kPageUp:
-      return kPageUp;
-    case Role::kPageDown:
-      return kPageDown;
-    case Role::kPageTop:
-      return kPageTop;
-    default:
-      return kPageEnd;
-  }
 }
 
 bool IsButton(Control control) {
@@ -138,25 +118,14 @@ KeyAction ActionForKey(int keyCode, int modifiers, Control focused) {
       return alt ? kNothing : kNext;
     case Role::kBackward:
       return alt ? kNothing : kPrevious;
-    case Role::kZoomIn:
-      return zoom ? kZoomIn : kNothing;
-    case Role::kZoomOut:
-      return zoom ? kZoomOut : kNothing;
-    case Role::kZoomReset:
-      return zoom ? kZoomReset : kNothing;
-    case Role::kPageUp:
-    case Role::kPageDown:
-    case Role::kPageTop:
-    case Role::kPageEnd:
-      if (focused == Control::kView || modifiers != 0) return kNothing;
-      return PageAction(key->role);
-    case Role::kReplay:
-      // As the access keys: with Alt anywhere, alone while a button has the focus.
-      return ctrl || (!alt && !onButton) ? kNothing : kReplay;
+    case Role::kZoom:
+      return zoom ? key->action : kNothing;
+    case Role::kScroll:
+      return focused == Control::kView || modifiers != 0 ? kNothing : key->action;
     case Role::kAccessKey:
       // With Alt anywhere in the window; alone while a button has the focus.
       if (ctrl || (!alt && !onButton)) return kNothing;
-      return Press(key->button);
+      return key->action;
   }
   return kNothing;
 }

@@ -1,6 +1,5 @@
 #include "shell/page_base.h"
 
-
 namespace tavrin {
 
 namespace {

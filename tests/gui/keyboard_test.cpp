@@ -41,7 +41,7 @@ TEST(Keyboard, EachKeyActsAsTheTableSays) {
   static constexpr KeyAction kAsOnView = Press(Control::kView);
   struct Row {
     int key, modifiers;
-    KeyAction offButton, onButton;  // with the focus on the view or nothing; on a button
+    KeyAction offButton, onButton;    // with the focus on the view or nothing; on a button
     KeyAction onNoFocus = kAsOnView;  // with no control focused, where it differs from the view
   };
   std::vector<Row> rows = {
@@ -116,12 +116,14 @@ TEST(Keyboard, EachKeyActsAsTheTableSays) {
   }
   // Page keys, alone, scroll from anywhere but the view, which scrolls by itself.
   const std::pair<int, KeyAction> pageKeys[] = {
-      {WXK_PAGEUP, kPageUp}, {WXK_NUMPAD_PAGEUP, kPageUp}, {WXK_PAGEDOWN, kPageDown},
-      {WXK_NUMPAD_PAGEDOWN, kPageDown}, {WXK_HOME, kPageTop}, {WXK_NUMPAD_HOME, kPageTop},
-      {WXK_END, kPageEnd}, {WXK_NUMPAD_END, kPageEnd}};
+      {WXK_PAGEUP, kPageUp},     {WXK_NUMPAD_PAGEUP, kPageUp},
+      {WXK_PAGEDOWN, kPageDown}, {WXK_NUMPAD_PAGEDOWN, kPageDown},
+      {WXK_HOME, kPageTop},      {WXK_NUMPAD_HOME, kPageTop},
+      {WXK_END, kPageEnd},       {WXK_NUMPAD_END, kPageEnd}};
   for (const auto& [key, action] : pageKeys) {
     rows.push_back({key, 0, kNothing, action, action});
-    for (int modifiers : {kShift, kCtrl, kAlt}) rows.push_back({key, modifiers, kNothing, kNothing});
+    for (int modifiers : {kShift, kCtrl, kAlt})
+      rows.push_back({key, modifiers, kNothing, kNothing});
   }
   for (const Row& row : rows) {
     for (int f = 0; f <= static_cast<int>(Control::kNone); ++f) {
