@@ -186,7 +186,6 @@ TextEncoding ReadLines(const std::string& fileName, TextList& list) {
 
   const auto size = static_cast<std::size_t>(st.st_size);
   std::string data;
-  ReserveFresh(data, size);
   std::vector<TextList::Span> spans;
   LineCutter cutter(spans);
   TextEncoding encoding = TextEncoding::kBytes;
@@ -205,8 +204,7 @@ TextEncoding ReadLines(const std::string& fileName, TextList& list) {
     if (read == 0) {
       // Room for the lines of the whole file at the rate of the first piece, and some more:
       // growing a list of a million lines step by step faults in every step afresh.
-      const std::size_t ends =
-          std::max(CountByte(piece, '\n'), CountByte(piece, '\r'));
+      const std::size_t ends = std::max(CountByte(piece, '\n'), CountByte(piece, '\r'));
       ReserveFresh(spans, (ends + 1) * (size / piece.size() + 1) / 8 * 9 + 16);
       // A file that begins with a UTF-16 mark is read as UTF-8 converted from it, without the mark.
       encoding = EncodingOfStart(piece);
@@ -214,6 +212,9 @@ TextEncoding ReadLines(const std::string& fileName, TextList& list) {
         utf16.emplace(encoding == TextEncoding::kUtf16Be);
         piece.remove_prefix(kUtf16MarkLength);
       }
+      // Room for the whole text, which from UTF-16 may be up to half as long again (three bytes
+      // from two); the part it leaves unused is never touched.
+      ReserveFresh(data, utf16 ? size / 2 * 3 + 8 : size);
     }
     read += static_cast<std::size_t>(n);
     if (utf16) {
