@@ -186,7 +186,6 @@ TextEncoding ReadLines(const std::string& fileName, TextList& list) {
 
   const auto size = static_cast<std::size_t>(st.st_size);
   std::string data;
-  ReserveFresh(data, size);
   std::vector<TextList::Span> spans;
   LineCutter cutter(spans);
   TextEncoding encoding = TextEncoding::kBytes;
@@ -213,6 +212,9 @@ TextEncoding ReadLines(const std::string& fileName, TextList& list) {
         utf16.emplace(encoding == TextEncoding::kUtf16Be);
         piece.remove_prefix(kUtf16MarkLength);
       }
+      // Room for the whole text, which from UTF-16 may be up to half as long again (three bytes
+      // from two); the part it leaves unused is never touched.
+      ReserveFresh(data, utf16 ? size / 2 * 3 + 8 : size);
     }
     read += static_cast<std::size_t>(n);
     if (utf16) {

@@ -414,16 +414,6 @@ TEST_F(DeckTest, ByteOrderMarkGoesWithUtf8Only) {
   EXPECT_EQ(TakePages().back(), "[(" + bom + "T>]");
 }
 
-// `text` (UTF-8) as UTF-16 with its byte-order mark; units of `raw` go in as they are.
-std::string Utf16Bytes(std::u16string_view text, bool bigEndian) {
-  std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
-  for (const char16_t unit : text) {
-    const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
-    bytes += bigEndian ? std::string{high, low} : std::string{low, high};
-  }
-  return bytes;
-}
-
 TEST_F(DeckTest, Utf16DecksAreReadAsUtf8WhateverThePolicy) {
   const struct {
     std::u16string text;

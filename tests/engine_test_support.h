@@ -4,6 +4,7 @@
 #include <functional>
 #include <initializer_list>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/error.h"
@@ -34,6 +35,16 @@ inline std::string ErrorOf(const std::function<void()>& action) {
     return e.what();
   }
   return "no error";
+}
+
+// The units of `text` as bytes, after the byte-order mark of either order.
+inline std::string Utf16Bytes(std::u16string_view text, bool bigEndian) {
+  std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+  for (const char16_t unit : text) {
+    const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
+    bytes += bigEndian ? std::string{high, low} : std::string{low, high};
+  }
+  return bytes;
 }
 
 inline std::string IndexError(int index) {

@@ -3,6 +3,7 @@
 #include "engine/error.h"
 #include "engine/random.h"
 #include "engine/text_list.h"
+#include "engine/utf16.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -363,6 +364,39 @@ TEST_F(FileTest, ReadLinesKeepsEveryOtherByte) {
                               "a\0\n\0b\0",
                               8)),
             (Pieces{"a", "b"}));
+}
+
+// The decoder takes blocks of eight and sixteen units at once, converts a piece in parts of its
+// own, and keeps a cut unit or surrogate pair for the next piece. Characters of two and three
+// UTF-8 bytes at their bounds, a pair, and unpaired halves, with ASCII between them, after ASCII
+// runs of every length up to 40 units, so that each falls at every place in a block; fed in pieces
+// of sizes about those boundaries, by either way of converting blocks.
+TEST(Utf16DecoderTest, AgreesWhateverThePieces) {
+  std::u16string text;
+  std::string utf8;
+  for (std::size_t round = 0; text.size() < 12000; ++round) {
+    const std::size_t ascii = round % 41;
+    text += std::u16string(ascii, u'a') + u"\u0080\u07FF\u0800\u65E5\uFFFF\u007Fxxxxxxx\U0001F600" +
+            u"yyyyyyyy\xDC00\xD83D";
+    utf8 += std::string(ascii, 'a') +
+            "\xC2\x80\xDF\xBF\xE0\xA0\x80\xE6\x97\xA5\xEF\xBF\xBF\x7Fxxxxxxx" +
+            "\xF0\x9F\x98\x80yyyyyyyy\xEF\xBF\xBD\xEF\xBF\xBD";
+  }
+  for (const bool bigEndian : {false, true}) {
+    const std::string bytes = Utf16Bytes(text, bigEndian).substr(2);
+    for (const bool avx2 : {true, false}) {
+      for (const std::size_t piece : {1, 2, 15, 16, 17, 33, 8191, 8192, 8193, 1 << 20}) {
+        Utf16Decoder decoder(bigEndian, avx2);
+        std::string out;
+        for (std::size_t at = 0; at < bytes.size(); at += piece) {
+          decoder.Feed(std::string_view(bytes).substr(at, piece), out);
+        }
+        decoder.Finish(out);
+        EXPECT_EQ(out, utf8) << "pieces of " << piece << ", big-endian " << bigEndian << ", AVX2 "
+                             << avx2;
+      }
+    }
+  }
 }
 
 TEST_F(FileTest, ReadLinesOfAManyLineFile) {
