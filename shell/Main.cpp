@@ -340,8 +340,7 @@ void TForm1::SetZoom(int32_t percent) {
 }
 
 void TForm1::ShowPlace(bool resumed) {
-  placeLine_->Update(deck_, resumed);
-  ArrangeControls();
+  if (placeLine_->Update(deck_, resumed)) ArrangeControls();
 }
 
 void TForm1::Press(wxButton* button) {

@@ -46,6 +46,12 @@ const std::string& PagePolicy() {
   }();
   return policy;
 }
+// Whether views made from now on hold PagePolicy() as their own; without it each page is served
+// with the policy as a header.
+bool& PolicyIsTheViews() {
+  static bool set = false;
+  return set;
+}
 // A served file opened as a document (a picture in a frame) gets an origin of its own, so that
 // the page cannot read it.
 constexpr char kFilePolicy[] = "sandbox";
@@ -215,6 +221,15 @@ void KeepNextViewsEphemeral() {
     }
     g_type_class_unref(klass);
   }
+  // The page's policy is the view's own, as if each page came with it as a header: pages are then
+  // handed over whole, with no request back to the program.
+  auto* klass = static_cast<GObjectClass*>(g_type_class_ref(WEBKIT_TYPE_WEB_VIEW));
+  GParamSpec* policy = g_object_class_find_property(klass, "default-content-security-policy");
+  if (policy != nullptr && G_IS_PARAM_SPEC_STRING(policy)) {
+    G_PARAM_SPEC_STRING(policy)->default_value = g_strdup(PagePolicy().c_str());
+    PolicyIsTheViews() = true;
+  }
+  g_type_class_unref(klass);
 }
 
 void GuardView(wxWebView& view) {
@@ -240,7 +255,11 @@ bool ShowDeckPage(wxWebView& view, const std::string& html, const std::string& p
   const std::optional<std::string> folder = PathOfPageUrl(pageUrl);
   page->folder = folder ? RealPath(*folder) : std::string();
   SetMediaByFile(web, *page, pageUrl, folder ? *folder : std::string());
-  webkit_web_view_load_uri(web, pageUrl.c_str());
+  if (PolicyIsTheViews()) {
+    webkit_web_view_load_bytes(web, page->html, "text/html", "UTF-8", pageUrl.c_str());
+  } else {
+    webkit_web_view_load_uri(web, pageUrl.c_str());
+  }
   return true;
 }
 

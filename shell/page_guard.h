@@ -11,7 +11,8 @@ namespace tavrin {
 
 // Makes every platform view made from now on, and the context WebKit makes for the first, keep
 // website data (local storage, databases, cache, salts, HSTS) in memory only, so that nothing of
-// a page's outlives the view and nothing is written at start. Never throws.
+// a page's outlives the view and nothing is written at start; and hold the pages' security policy
+// as their own, so that a page is handed over whole. Never throws.
 void KeepNextViewsEphemeral();
 
 // Guards `view`, which a platform view must be, once, before its first page:

@@ -1,5 +1,7 @@
 #include "shell/place_label.h"
 
+#include <utility>
+
 #include <wx/stattext.h>
 #include <wx/strconv.h>
 
@@ -24,11 +26,19 @@ PlaceLabel::PlaceLabel(wxWindow* parent, const wxFont& font)
   label_->Hide();
 }
 
-void PlaceLabel::Update(const DeckState& deck, bool resumed) {
+bool PlaceLabel::Update(const DeckState& deck, bool resumed) {
   const bool showsNothing = !deck.DeckFile.empty() && deck.Lines.Count() < 3;
-  texts_ = PlaceLineFor(deck, resumed,
-                        showsNothing ? WhyNothingShown(deck.DeckFile) : NothingShown::kTooFewLines);
-  label_->SetToolTip(deck.DeckFile.empty() ? wxString() : ToToolkit(FullPath(deck.DeckFile)));
+  PlaceLineTexts texts = PlaceLineFor(
+      deck, resumed, showsNothing ? WhyNothingShown(deck.DeckFile) : NothingShown::kTooFewLines);
+  // Most presses reveal a field and change nothing here; the window is left alone then, so that
+  // the page loads without a new layout of the window beside it.
+  if (deck.DeckFile != tipFile_) {
+    tipFile_ = deck.DeckFile;
+    label_->SetToolTip(tipFile_.empty() ? wxString() : ToToolkit(FullPath(tipFile_)));
+  }
+  if (texts.place == texts_.place && texts.withName == texts_.withName) return false;
+  texts_ = std::move(texts);
+  return true;
 }
 
 void PlaceLabel::Arrange(ControlBounds& layout, int buttonWidth) {

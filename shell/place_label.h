@@ -21,7 +21,8 @@ class PlaceLabel {
 
   // Takes the texts for `deck` as it is shown now (`resumed` as for PlaceLineFor), and the deck's
   // full path for the tooltip. Reads the deck file's first bytes when it shows nothing, to say why.
-  void Update(const DeckState& deck, bool resumed);
+  // Returns whether the texts changed, and so the label wants arranging again.
+  bool Update(const DeckState& deck, bool resumed);
 
   // Gives the label room in `layout` (ArrangedBounds for buttons `buttonWidth` wide), with the
   // deck's name where it fits, and places it there; hidden where not even its place fits.
@@ -33,6 +34,7 @@ class PlaceLabel {
  private:
   wxStaticText* label_;
   PlaceLineTexts texts_;
+  std::string tipFile_;  // the deck whose path the tooltip shows
 };
 
 }  // namespace tavrin
